@@ -1,0 +1,38 @@
+// The process-wide engine object and the table definition's own checks.
+// Workspaces are made by the Jet 3 engine or the ODBC source, chosen by the workspace type.
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/jet_workspace.h"
+#include "dataaccess/odbc/odbc_workspace.h"
+
+namespace vellicor::dao {
+
+DBEngine& DBEngine::instance() {
+  static DBEngine engine;
+  return engine;
+}
+
+std::unique_ptr<Workspace> DBEngine::createWorkspace(const std::string& name, const std::string& user,
+                                                     const std::string& password, int useType) {
+  switch (useType) {
+    case dbUseJet: return jet3::makeJetWorkspace(name, user, password);
+    case dbUseODBC: return odbc::makeOdbcWorkspace(name, user, password);
+    default: throw Error("ワークスペースの種類 " + std::to_string(useType) + " は使用できません。", 3001);
+  }
+}
+
+void TableDef::appendField(FieldDef f) {
+  for (const FieldDef& existing : fields_) {
+    // Jet compares names without regard to case; so does the ODBC side's catalog.
+    if (existing.name.size() == f.name.size()) {
+      bool same = true;
+      for (size_t i = 0; i < f.name.size() && same; ++i) {
+        auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+        same = lower(existing.name[i]) == lower(f.name[i]);
+      }
+      if (same) throw Error("テーブル '" + name_ + "' のフィールド '" + f.name + "' は既に存在します。", 3191);
+    }
+  }
+  fields_.push_back(std::move(f));
+}
+
+}  // namespace vellicor::dao

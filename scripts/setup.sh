@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what the build, the demo and the tests need (Debian packages, npm packages for the tests).
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
+  mdbtools nodejs npm
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth
+  clang libclang-rt-14-dev
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi

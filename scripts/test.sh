@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds, and runs every test (the README's test command).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+./scripts/build.sh
+( cd tests/node && [ -d node_modules/mdb-reader ] || npm install --no-audit --no-fund )
+ctest --test-dir build --output-on-failure -j "$(nproc)"
