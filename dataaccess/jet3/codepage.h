@@ -1,0 +1,34 @@
+// Text conversion between the program's UTF-8 and the single- and double-byte code pages that
+// Jet 3 stores (932 for our files, 1252 in most files made elsewhere).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vellicor::jet3 {
+
+class CodePage {
+ public:
+  // The converter for a code page id (932, 1252; other ids read as 1252). Built once, shared.
+  static const CodePage& forId(uint16_t codePage);
+
+  uint16_t id() const { return id_; }
+  // UTF-8 -> code page bytes, appended to out. A character the code page cannot hold (or an
+  // invalid UTF-8 sequence) becomes '?' and is counted in the return value. The usual
+  // Unicode-to-Shift_JIS variants (U+301C WAVE DASH -> the full-width tilde's bytes, U+2016,
+  // U+2212, U+00A2, U+00A3, U+00AC ...) map to the bytes users expect.
+  virtual size_t encode(std::string_view utf8, std::string& out) const = 0;
+  // Code page bytes -> UTF-8, appended to out; bytes that are not valid become U+FFFD.
+  virtual void decode(std::string_view bytes, std::string& out) const = 0;
+  virtual ~CodePage() = default;
+
+ protected:
+  explicit CodePage(uint16_t id) : id_(id) {}
+
+ private:
+  uint16_t id_;
+};
+
+}  // namespace vellicor::jet3

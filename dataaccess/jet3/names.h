@@ -1,0 +1,17 @@
+// The naming rules that Jet 3.5 applies to tables and fields: length, forbidden characters,
+// leading blanks and control characters. Names are checked in the database code page's bytes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vellicor::jet3 {
+
+class CodePage;
+
+// Empty when the name is valid; otherwise the cause, in Japanese (for example
+// "名前に使用できない文字 '.' が含まれています。"). The length limit is 64 bytes of the code page.
+std::optional<std::string> checkName(std::string_view utf8Name, const CodePage& codePage);
+
+}  // namespace vellicor::jet3
