@@ -108,6 +108,9 @@ class Database {
   virtual void appendTableDef(const TableDef& def) = 0;  // TableDefs.Append
   virtual std::vector<std::string> tableNames() = 0;     // the TableDefs collection, user tables
   virtual void close() = 0;
+  // Characters written since the database was opened that its code page cannot hold; each was
+  // stored as '?' (the caller reports the count). Always 0 for sources.
+  virtual uint64_t substitutedCharacters() const { return 0; }
 };
 
 class Workspace {
