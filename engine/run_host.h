@@ -2,6 +2,7 @@
 // or a test): the two status lines, the kind and sequence boxes, the selection text and the message boxes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vellicor::engine {
@@ -24,6 +25,9 @@ class RunHost {
   virtual void messageBox(const std::string& text, const std::string& caption) = 0;
   // A Yes/No question.
   virtual Answer askYesNo(const std::string& text, const std::string& caption) = 0;
+  // Called right after the per-row progress text with the same two numbers, for hosts that show
+  // a rate or an estimate; the default ignores it.
+  virtual void recordProgress(int64_t copied, int64_t count) { (void)copied; (void)count; }
 };
 
 // The object-type clause for the ticked kinds, each box 0, 1 or 2 (only 1 counts as ticked).

@@ -1,0 +1,220 @@
+// The conversion run's steps, its three early failure endings and the failure handling that
+// closes the recordsets, databases, workspaces and the log in a fixed order.
+#include "engine/conversion_run.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include "engine/record_copy.h"
+#include "engine/run_log.h"
+#include "engine/run_state.h"
+#include "engine/sequence_export.h"
+#include "lists/syutoku_tables.h"
+
+namespace vellicor::engine {
+namespace {
+
+template <typename T>
+void closeQuietly(std::unique_ptr<T>& p) {
+  std::unique_ptr<T> held = std::move(p);
+  if (!held) return;
+  try {
+    held->close();
+  } catch (...) {
+    // Closing on the way out of a failure: the first failure is the one reported.
+  }
+}
+
+template <typename T>
+void closeNow(std::unique_ptr<T>& p) {
+  std::unique_ptr<T> held = std::move(p);
+  if (held) held->close();
+}
+
+std::string describe(const std::exception& e) {
+  if (const auto* d = dynamic_cast<const dao::Error*>(&e)) return d->description();
+  return e.what();
+}
+
+// Everything a run opens, released in the order the failure handling prescribes.
+struct RunResources {
+  std::unique_ptr<dao::Workspace> odbcWorkspace;
+  std::unique_ptr<dao::Workspace> jetWorkspace;
+  std::unique_ptr<dao::Database> source;
+  std::unique_ptr<dao::Database> output;
+  std::unique_ptr<dao::Recordset> objectList;
+  RunLog log;
+
+  void closeAll(RunState* state) {
+    if (state != nullptr) {
+      closeQuietly(state->sourceRows);
+      closeQuietly(state->targetRows);
+    }
+    closeQuietly(objectList);
+    closeQuietly(output);
+    closeQuietly(source);
+    closeQuietly(jetWorkspace);
+    closeQuietly(odbcWorkspace);
+    log.close();
+  }
+};
+
+}  // namespace
+
+bool outputFileExists(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (!base.empty() && base[0] == '.') return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return S_ISREG(st.st_mode);
+}
+
+RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
+                        const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
+                        const std::string& suffix, const RunOptions& opts) {
+  const WorkspaceFactory createWorkspace = workspaceFactoryOf(opts);
+  RunResources res;
+
+  // 1-2. Connect: every call is attempted; only the latest failure is kept.
+  host.setMessage("Oracle接続中..." + user + "@" + dbq);
+  std::string connectFailure;
+  bool connectFailed = false;
+  try {
+    res.odbcWorkspace = createWorkspace("ODBC-D", "", "", dao::dbUseODBC);  // D1
+  } catch (const std::exception& e) {
+    connectFailed = true;
+    connectFailure = describe(e);
+  }
+  try {
+    res.jetWorkspace = createWorkspace("", "admin", "", dao::dbUseJet);  // D2
+  } catch (const std::exception& e) {
+    connectFailed = true;
+    connectFailure = describe(e);
+  }
+  if (res.odbcWorkspace) {
+    try {
+      res.source = res.odbcWorkspace->openDatabase("", dao::dbDriverNoPrompt, true,
+                                                   connectStringOf(opts, dbq, user, pass));  // D3
+    } catch (const std::exception& e) {
+      connectFailed = true;
+      connectFailure = describe(e);
+    }
+  }
+  if (connectFailed) {
+    host.setMessage(connectFailure);
+    host.messageBox("DB接続に失敗しました。", "");
+    res.closeAll(nullptr);
+    return RunEnding::ConnectFailed;
+  }
+
+  // 3. A new output file, after asking before an existing one is replaced.
+  if (newMDB) {
+    if (outputFileExists(filename) &&
+        host.askYesNo("ファイルは上書きされます。よろしいですか？", "MDBファイル作成") != Answer::Yes) {
+      res.closeAll(nullptr);
+      return RunEnding::Declined;
+    }
+    host.setMessage("");
+    if (outputFileExists(filename)) std::remove(filename.c_str());  // a failure shows in the creation
+    try {
+      std::unique_ptr<dao::Database> created = res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // D4
+      created->close();  // D5
+    } catch (const std::exception&) {
+      host.messageBox("MDBファイルの作成に失敗しました。", "MDBファイル作成エラー");
+      res.closeAll(nullptr);
+      return RunEnding::CreateFailed;
+    }
+  }
+
+  // 4. Open it exclusively for the whole run.
+  try {
+    res.output = res.jetWorkspace->openDatabase(filename, 1);  // D6
+  } catch (const std::exception&) {
+    host.messageBox("MDBファイルのオープンに失敗しました。", "MDBファイルオープンエラー");
+    res.closeAll(nullptr);
+    return RunEnding::OpenFailed;
+  }
+
+  std::unique_ptr<RunState> state;
+  try {
+    if (logflag) res.log.open(logfile, !newMDB);  // 5
+    const std::time_t start = std::time(nullptr);  // 6
+
+    state = std::make_unique<RunState>(RunState{host, *res.source, *res.output, res.log, logflag, suffix, 1, 0,
+                                                 nullptr, nullptr});
+
+    {  // 7
+      std::unique_ptr<dao::Recordset> counted =
+          res.source->openRecordset("select count(*) from user_objects " + host.getWhereObjectType());  // D7
+      state->objectCount = valueAsCount(counted->fields()[0].value());
+      counted->close();
+    }
+    res.objectList = res.source->openRecordset("select * from user_objects " + host.getWhereObjectType());  // D8
+    state->position = 1;
+    host.setMessage("テーブル名取得中...");
+    if (logflag) res.log.writeDatabaseLine(user, dbq);
+
+    const std::string selection = host.selectionText();
+    lists::clsSyutokuTables selected;
+    selected.deSerialize(selection);
+
+    while (!res.objectList->eof()) {
+      const std::string objectName = valueAsText(res.objectList->fields()["OBJECT_NAME"].value());
+      host.setMessage(objectStatusText(state->position, state->objectCount, objectName));
+      if (!selection.empty() && selected.Find(objectName) < 0) {
+        if (logflag) res.log.writeSkipLine(objectName);
+        host.setProgress("スキップ");
+      } else {
+        copyObject(*state, objectName);
+      }
+      res.objectList->moveNext();
+      ++state->position;
+    }
+
+    if (host.sequencesBox() == 1) exportSequences(*state);  // 14
+
+    // 15. Close in order.
+    host.setMessage("Oracleクローズ...");
+    closeNow(res.objectList);
+    host.setMessage("MDBクローズ...");
+    host.setProgress("");
+    const uint64_t substituted = res.output->substitutedCharacters();
+    closeNow(res.output);
+    closeNow(res.source);
+    closeNow(res.jetWorkspace);
+    closeNow(res.odbcWorkspace);
+
+    // 16. The time lines, then the log is closed.
+    const std::time_t end = std::time(nullptr);
+    if (logflag) {
+      res.log.writeTimeLines(start, end);
+      res.log.close();
+    }
+    if (substituted > 0) {
+      host.messageBox("出力ファイルの文字コード(シフトJIS)で表せない文字が " + std::to_string(substituted) +
+                          " 文字あり、「?」に置き換えました。",
+                      "");
+    }
+    return RunEnding::Completed;
+  } catch (const UnsupportedTypeStop&) {
+    res.closeAll(state.get());
+    return RunEnding::UnsupportedType;
+  } catch (const std::exception& e) {
+    host.messageBox(describe(e), "異常終了");
+    res.closeAll(state.get());
+    return RunEnding::Failed;
+  }
+}
+
+int16_t oracle2mdb(RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
+                   const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
+                   const std::string& suffix, const RunOptions& opts) {
+  const RunEnding ending = runConversion(host, dbq, user, pass, filename, logfile, logflag, newMDB, suffix, opts);
+  return (ending == RunEnding::Completed || ending == RunEnding::Declined) ? 0 : 1;
+}
+
+}  // namespace vellicor::engine

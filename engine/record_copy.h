@@ -1,0 +1,20 @@
+// Copying one object's rows into its target table: count, open, create the table, then one
+// AddNew/Update per row with the progress text after each.
+#pragma once
+
+#include <string>
+
+#include "engine/run_state.h"
+
+namespace vellicor::engine {
+
+// Long values are read and appended in pieces of this many bytes.
+inline constexpr int32_t kChunkSize = 1000;
+
+// Copies the object `objectName` (as listed) into the table suffix + objectName.
+void copyObject(RunState& run, const std::string& objectName);
+
+// Copies every remaining row of run.sourceRows into run.targetRows; returns the rows stored.
+int64_t copyRows(RunState& run, int64_t recordCount);
+
+}  // namespace vellicor::engine

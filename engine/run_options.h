@@ -1,0 +1,41 @@
+// What a caller can choose about a run or a listing beyond the arguments the window passes: the
+// connect template, the engine that makes the workspaces, and how a run ended in detail.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "dataaccess/dao.h"
+
+namespace vellicor::engine {
+
+using WorkspaceFactory = std::function<std::unique_ptr<dao::Workspace>(
+    const std::string& name, const std::string& user, const std::string& password, int useType)>;
+
+struct RunOptions {
+  // Connect string template with %DBQ%, %UID% and %PWD%; empty: the Oracle ODBC driver's string.
+  std::string connectTemplate;
+  // Makes the run's workspaces; empty: the process-wide DBEngine.
+  WorkspaceFactory createWorkspace;
+};
+
+// The end a run reached. oracle2mdb folds these into 0 (Completed, Declined) and 1 (the rest).
+enum class RunEnding {
+  Completed,
+  Declined,          // the user did not want the existing output file replaced
+  ConnectFailed,
+  CreateFailed,
+  OpenFailed,
+  UnsupportedType,
+  Failed,            // any other failure, shown with the caption "異常終了"
+};
+
+// The workspace factory to use: the given one or the process-wide engine.
+WorkspaceFactory workspaceFactoryOf(const RunOptions& opts);
+
+// The connect string for a server, user and password under the options' template.
+std::string connectStringOf(const RunOptions& opts, const std::string& dbq, const std::string& user,
+                            const std::string& pass);
+
+}  // namespace vellicor::engine

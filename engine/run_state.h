@@ -1,0 +1,46 @@
+// The state one conversion run shares with its steps (object copy, table creation, sequence
+// list): the host, the two databases, the log, the position and the recordsets a copy holds open.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "dataaccess/dao.h"
+#include "engine/run_host.h"
+#include "engine/run_log.h"
+
+namespace vellicor::engine {
+
+struct RunState {
+  RunHost& host;
+  dao::Database& source;
+  dao::Database& output;
+  RunLog& log;
+  bool logflag = false;
+  std::string suffix;
+  int64_t position = 1;
+  int64_t objectCount = 0;
+  // Open only while one object is copied; closed by the failure handling when a copy fails.
+  std::unique_ptr<dao::Recordset> sourceRows;
+  std::unique_ptr<dao::Recordset> targetRows;
+};
+
+// Thrown after the unsupported-type message has been shown; the run then closes everything.
+class UnsupportedTypeStop : public std::runtime_error {
+ public:
+  explicit UnsupportedTypeStop(const std::string& text) : std::runtime_error(text) {}
+};
+
+// "テーブル取得中..." + position + "/" + count + " " + name.
+std::string objectStatusText(int64_t position, int64_t count, const std::string& objectName);
+
+// A value as a whole number (counts come back as integers, decimals or digit texts depending on the
+// driver); throws dao::Error for anything else.
+int64_t valueAsCount(const dao::Variant& v);
+
+// A value as text (names are texts; anything else in its display form).
+std::string valueAsText(const dao::Variant& v);
+
+}  // namespace vellicor::engine
