@@ -1,0 +1,335 @@
+// The code page converters of the Jet 3 engine: Windows-1252 from an embedded table, and
+// Windows-31J (CP932) from lookup tables that glibc's iconv fills once, at first use.
+#include "dataaccess/jet3/codepage.h"
+
+#include <iconv.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/format.h"
+
+namespace vellicor::jet3 {
+namespace {
+
+constexpr char kSubstitute = '?';
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
+
+// ---- UTF-8 ---------------------------------------------------------------------------------
+
+// Length of the run of ASCII bytes at s (up to n), eight bytes at a time where it can.
+inline size_t asciiRun(const unsigned char* s, size_t n) {
+  size_t i = 0;
+  while (i + 8 <= n) {
+    uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if (w & 0x8080808080808080ull) break;
+    i += 8;
+  }
+  while (i < n && s[i] < 0x80) ++i;
+  return i;
+}
+
+// Decodes the sequence at s[i] (s[i] >= 0x80) and advances i. Overlong forms, surrogates, values
+// above U+10FFFF and truncated sequences give kInvalidUtf8; i then moves past the longest prefix
+// that could have started a valid sequence (at least one byte), so each fault costs one '?'.
+inline char32_t nextUtf8(const unsigned char* s, size_t n, size_t& i) {
+  const unsigned char b0 = s[i];
+  size_t len;
+  char32_t cp;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2, cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3, cp = b0 & 0x0F;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;  // no surrogates
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4, cp = b0 & 0x07;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    ++i;
+    return kInvalidUtf8;
+  }
+  size_t k = 1;
+  for (; k < len; ++k) {
+    if (i + k >= n) break;
+    const unsigned char b = s[i + k];
+    if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) break;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  i += k;
+  return k == len ? cp : kInvalidUtf8;
+}
+
+// Appends cp (a BMP code point) as UTF-8 at p; returns the new end.
+inline char* putUtf8(char* p, char32_t cp) {
+  if (cp < 0x80) {
+    *p++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return p;
+}
+
+// ---- Windows-1252 --------------------------------------------------------------------------
+
+// Bytes 0x80..0x9F; the rest of the code page equals Latin-1. The five bytes Windows leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) read as the C1 controls of the same value, as
+// MultiByteToWideChar does, so that every byte survives a round trip.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98
+};
+
+class Cp1252 final : public CodePage {
+ public:
+  Cp1252() : CodePage(fmt::kCodePage1252) {
+    for (int b = 0; b < 256; ++b) {
+      const char16_t cp = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+      toUnicode_[b] = cp;
+    }
+    for (int b = 0x80; b < 0xA0; ++b) fromHigh_.push_back({toUnicode_[b], static_cast<uint8_t>(b)});
+  }
+
+  size_t encode(std::string_view utf8, std::string& out) const override {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    const size_t base = out.size();
+    out.resize(base + n);  // one byte per character at most, and every character has >= 1 byte
+    char* p = out.data() + base;
+    size_t substituted = 0;
+    size_t i = 0;
+    while (i < n) {
+      const size_t run = asciiRun(s + i, n - i);
+      std::memcpy(p, s + i, run);
+      p += run, i += run;
+      if (i >= n) break;
+      const char32_t cp = nextUtf8(s, n, i);
+      int byte = -1;
+      if (cp >= 0xA0 && cp < 0x100) {
+        byte = static_cast<int>(cp);
+      } else {
+        for (const auto& m : fromHigh_)
+          if (m.cp == cp) byte = m.byte;
+      }
+      if (byte < 0) {
+        ++substituted;
+        *p++ = kSubstitute;
+      } else {
+        *p++ = static_cast<char>(byte);
+      }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+    return substituted;
+  }
+
+  void decode(std::string_view bytes, std::string& out) const override {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    const size_t base = out.size();
+    out.resize(base + 3 * n);
+    char* p = out.data() + base;
+    size_t i = 0;
+    while (i < n) {
+      const size_t run = asciiRun(s + i, n - i);
+      std::memcpy(p, s + i, run);
+      p += run, i += run;
+      if (i >= n) break;
+      p = putUtf8(p, toUnicode_[s[i++]]);
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+  }
+
+ private:
+  struct HighByte {
+    char32_t cp;
+    uint8_t byte;
+  };
+  char16_t toUnicode_[256];
+  std::vector<HighByte> fromHigh_;  // the 32 characters of 0x80..0x9F
+};
+
+// ---- Windows-31J (CP932) -------------------------------------------------------------------
+
+// Characters that CP932 itself spells with another code point, but which Japanese text from
+// other sources (JIS X 0208/0201 mappings as used by EUC-JP, ISO-2022-JP, Oracle's JA16SJIS or
+// Unicode's SHIFTJIS.TXT) carries. They are written as the CP932 bytes of the same JIS
+// character, which is how Japanese users read them; on reading back they come out in CP932's
+// own spelling (U+FF5E for U+301C and so on). U+00A5 and U+203E are the JIS X 0201 Roman
+// readings of 0x5C and 0x7E, which Japanese fonts show as the yen sign and the overline.
+struct Variant932 {
+  char16_t cp;
+  uint16_t code;
+};
+constexpr Variant932 kVariants932[] = {
+    {0x301C, 0x8160},  // WAVE DASH -> ～ (CP932: U+FF5E)
+    {0x2016, 0x8161},  // DOUBLE VERTICAL LINE -> ∥ (U+2225)
+    {0x2212, 0x817C},  // MINUS SIGN -> － (U+FF0D)
+    {0x00A2, 0x8191},  // CENT SIGN -> ￠ (U+FFE0)
+    {0x00A3, 0x8192},  // POUND SIGN -> ￡ (U+FFE1)
+    {0x00AC, 0x81CA},  // NOT SIGN -> ￢ (U+FFE2)
+    {0x2014, 0x815C},  // EM DASH -> ― (U+2015)
+    {0x00A6, 0xFA55},  // BROKEN BAR -> ￤ (U+FFE4)
+    {0x00A5, 0x005C},  // YEN SIGN -> 0x5C
+    {0x203E, 0x007E},  // OVERLINE -> 0x7E
+};
+
+constexpr unsigned kHalfwidthFirst = 0xA1, kHalfwidthLast = 0xDF;  // U+FF61..U+FF9F
+constexpr char32_t kHalfwidthBase = 0xFF61;
+
+inline bool isLead932(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+inline bool isTrail932(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+
+[[noreturn]] void tableFailure() {
+  throw dao::Error(
+      "文字コード変換表 (CP932) を作成できません。iconv がコードページ CP932 に対応していません。");
+}
+
+// Runs one conversion with a fresh shift state; returns the output length or -1.
+long convertOnce(iconv_t cd, const void* in, size_t inLen, void* out, size_t outCap) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* ip = const_cast<char*>(static_cast<const char*>(in));
+  char* op = static_cast<char*>(out);
+  size_t il = inLen, ol = outCap;
+  if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0) return -1;
+  return static_cast<long>(outCap - ol);
+}
+
+class Cp932 final : public CodePage {
+ public:
+  // The tables come from glibc's "CP932" converter (Microsoft's Windows-31J table; "SHIFT_JIS" in
+  // glibc is a different table). Decoding converts every double-byte pair once. Encoding converts
+  // every BMP code point once, which takes glibc's choices for the characters that CP932 holds
+  // twice (NEC row 13 / IBM extensions): the same choices as Windows' WideCharToMultiByte, e.g.
+  // U+2252 -> 0x81E0, U+2160 -> 0x8754, U+2170 -> 0xFA40, U+FFE2 -> 0x81CA. kVariants932 is
+  // applied on top so that those mappings do not depend on the glibc version. The whole build
+  // takes a few milliseconds.
+  Cp932() : CodePage(fmt::kCodePage932), fromUnicode_(0x10000, 0), toUnicode_(0x8000, 0) {
+    struct Closer {
+      void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+    };
+    iconv_t dec = iconv_open("UTF-32LE", "CP932");
+    if (dec == reinterpret_cast<iconv_t>(-1)) tableFailure();
+    std::unique_ptr<void, Closer> decGuard(dec);
+    iconv_t enc = iconv_open("CP932", "UTF-32LE");
+    if (enc == reinterpret_cast<iconv_t>(-1)) tableFailure();
+    std::unique_ptr<void, Closer> encGuard(enc);
+
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!isLead932(lead)) continue;
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        if (!isTrail932(trail)) continue;
+        const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+        uint32_t out[2];
+        if (convertOnce(dec, in, 2, out, sizeof out) != 4 || out[0] == 0 || out[0] > 0xFFFF) continue;
+        toUnicode_[((lead - 0x80) << 8) | trail] = static_cast<char16_t>(out[0]);
+      }
+    }
+    for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
+      if (cp >= 0xD800 && cp < 0xE000) continue;
+      unsigned char out[4];
+      const long len = convertOnce(enc, &cp, 4, out, sizeof out);
+      if (len == 1 && out[0] != 0) fromUnicode_[cp] = out[0];
+      if (len == 2) fromUnicode_[cp] = static_cast<uint16_t>((out[0] << 8) | out[1]);
+    }
+    for (const auto& v : kVariants932) fromUnicode_[v.cp] = v.code;
+    // ASCII and the half-width katakana are the code page's single bytes; check that iconv
+    // agreed on a few anchors before trusting the tables.
+    if (fromUnicode_[0x3042] != 0x82A0 || toUnicode_[((0x87 - 0x80) << 8) | 0x40] != 0x2460 ||
+        fromUnicode_[0xFF61] != 0xA1 || fromUnicode_[0xFF5E] != 0x8160)
+      tableFailure();
+  }
+
+  size_t encode(std::string_view utf8, std::string& out) const override {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    const size_t base = out.size();
+    // Output never exceeds input: a 2- or 3-byte sequence gives at most 2 bytes, a 4-byte one '?'.
+    out.resize(base + n);
+    char* p = out.data() + base;
+    size_t substituted = 0;
+    size_t i = 0;
+    while (i < n) {
+      const size_t run = asciiRun(s + i, n - i);
+      std::memcpy(p, s + i, run);
+      p += run, i += run;
+      if (i >= n) break;
+      const char32_t cp = nextUtf8(s, n, i);
+      const uint16_t code = cp < 0x10000 ? fromUnicode_[cp] : 0;
+      if (code == 0) {
+        ++substituted;
+        *p++ = kSubstitute;
+      } else if (code < 0x100) {
+        *p++ = static_cast<char>(code);
+      } else {
+        *p++ = static_cast<char>(code >> 8);
+        *p++ = static_cast<char>(code & 0xFF);
+      }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+    return substituted;
+  }
+
+  void decode(std::string_view bytes, std::string& out) const override {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    const size_t base = out.size();
+    out.resize(base + 3 * n);
+    char* p = out.data() + base;
+    size_t i = 0;
+    while (i < n) {
+      const size_t run = asciiRun(s + i, n - i);
+      std::memcpy(p, s + i, run);
+      p += run, i += run;
+      if (i >= n) break;
+      const unsigned b = s[i];
+      if (b >= kHalfwidthFirst && b <= kHalfwidthLast) {
+        p = putUtf8(p, kHalfwidthBase + (b - kHalfwidthFirst));
+        ++i;
+      } else if (!isLead932(b) || i + 1 >= n || !isTrail932(s[i + 1])) {
+        // A stray byte, or a lead byte without its trail byte: the next byte (if any) is read
+        // afresh, so ASCII after a broken pair is kept.
+        p = putUtf8(p, kReplacement);
+        ++i;
+      } else if (const char16_t cp = toUnicode_[((b - 0x80) << 8) | s[i + 1]]; cp != 0) {
+        p = putUtf8(p, cp);
+        i += 2;
+      } else {
+        // An unassigned pair: one U+FFFD. When its second byte is ASCII the text is probably not
+        // CP932 at all, so that byte is read again on its own rather than lost.
+        p = putUtf8(p, kReplacement);
+        i += s[i + 1] < 0x80 ? 1 : 2;
+      }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+  }
+
+ private:
+  std::vector<uint16_t> fromUnicode_;  // BMP code point -> byte or (lead << 8 | trail); 0 = none
+  std::vector<char16_t> toUnicode_;    // ((lead - 0x80) << 8 | trail) -> code point; 0 = none
+};
+
+}  // namespace
+
+const CodePage& CodePage::forId(uint16_t codePage) {
+  if (codePage == fmt::kCodePage932) {
+    static const Cp932 cp932;
+    return cp932;
+  }
+  static const Cp1252 cp1252;
+  return cp1252;
+}
+
+}  // namespace vellicor::jet3
