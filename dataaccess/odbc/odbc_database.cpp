@@ -1,0 +1,38 @@
+// The source database over one ODBC connection: recordsets from SQL texts, and the list of the
+// driver's tables. Writes are refused.
+#include "dataaccess/odbc/odbc_database.h"
+
+#include "dataaccess/odbc/odbc_diag.h"
+#include "dataaccess/odbc/odbc_field.h"
+#include "dataaccess/odbc/odbc_recordset.h"
+#include "dataaccess/odbc/odbc_text.h"
+
+namespace vellicor::odbc {
+
+std::unique_ptr<dao::Recordset> OdbcDatabase::openRecordset(const std::string& source, int) {
+  if (!connection_->isOpen()) throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+  return std::make_unique<OdbcRecordset>(connection_, source);
+}
+
+void OdbcDatabase::appendTableDef(const dao::TableDef&) { refuseWrite(); }
+
+std::vector<std::string> OdbcDatabase::tableNames() {
+  auto statement = connection_->newStatement();
+  SQLHSTMT stmt = statement->handle();
+  WideString types = toWide("TABLE,VIEW");
+  check(SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, types.data(), static_cast<SQLSMALLINT>(types.size())),
+        SQL_HANDLE_STMT, stmt, "SQLTables");
+  std::vector<std::string> names;
+  SQLWCHAR name[512];
+  SQLLEN ind = 0;
+  check(SQLBindCol(stmt, 3, SQL_C_WCHAR, name, sizeof name, &ind), SQL_HANDLE_STMT, stmt, "SQLBindCol");
+  for (;;) {
+    const SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA) break;
+    check(rc, SQL_HANDLE_STMT, stmt, "SQLFetch");
+    if (ind >= 0) names.push_back(toUtf8(name, std::min<size_t>(static_cast<size_t>(ind) / sizeof(SQLWCHAR), 511)));
+  }
+  return names;
+}
+
+}  // namespace vellicor::odbc

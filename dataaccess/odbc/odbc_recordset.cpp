@@ -1,0 +1,343 @@
+// The ODBC recordset: executes the statement, describes and maps its columns, fetches rows in
+// column-wise bound blocks and turns the buffers of the current row into DAO values.
+#include "dataaccess/odbc/odbc_recordset.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dataaccess/odbc/odbc_diag.h"
+#include "dataaccess/odbc/odbc_text.h"
+
+namespace vellicor::odbc {
+namespace {
+
+[[noreturn]] void noCurrentRecord() { throw dao::Error("カレント レコードがありません。", 3021); }
+
+[[noreturn]] void truncated(const ResultColumn& c) {
+  // The driver described the column narrower than a value it then delivered. Refuse rather than
+  // hand out part of the value.
+  throw dao::Error("列 " + c.name + " の値が、ドライバが報告した列の長さ (" +
+                       std::to_string(c.description.columnSize) + ") を超えています。",
+                   kOdbcCallFailed);
+}
+
+SQLSMALLINT cTypeOf(FetchKind kind) {
+  switch (kind) {
+    case FetchKind::Text:
+    case FetchKind::LongText: return SQL_C_WCHAR;
+    case FetchKind::DecimalText: return SQL_C_CHAR;
+    case FetchKind::Int16: return SQL_C_SSHORT;
+    case FetchKind::Int32: return SQL_C_SLONG;
+    case FetchKind::UInt8: return SQL_C_UTINYINT;
+    case FetchKind::Bit: return SQL_C_BIT;
+    case FetchKind::Float: return SQL_C_FLOAT;
+    case FetchKind::Double: return SQL_C_DOUBLE;
+    case FetchKind::Timestamp: return SQL_C_TYPE_TIMESTAMP;
+    case FetchKind::Time: return SQL_C_TYPE_TIME;
+    case FetchKind::Guid: return SQL_C_GUID;
+    case FetchKind::Binary:
+    case FetchKind::LongBinary: return SQL_C_BINARY;
+  }
+  return SQL_C_CHAR;
+}
+
+template <class T>
+T load(const unsigned char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Oracle writes 0.5 as ".5"; the exact text keeps its digits but gains the leading zero.
+std::string decimalText(const char* p, size_t n) {
+  std::string s(p, n);
+  if (!s.empty() && s[0] == '.') s.insert(0, 1, '0');
+  else if (s.size() > 1 && s[0] == '-' && s[1] == '.') s.insert(1, 1, '0');
+  return s;
+}
+
+dao::Variant decodeFixed(const ResultColumn& c, const unsigned char* p) {
+  switch (c.mapping.fetch) {
+    case FetchKind::Int16: return load<int16_t>(p);
+    case FetchKind::Int32: return load<int32_t>(p);
+    case FetchKind::UInt8: return load<uint8_t>(p);
+    case FetchKind::Bit: return p[0] != 0;
+    case FetchKind::Float: return load<float>(p);
+    case FetchKind::Double: return load<double>(p);
+    case FetchKind::Timestamp: {
+      const auto ts = load<SQL_TIMESTAMP_STRUCT>(p);
+      dao::CivilTime t;
+      t.year = ts.year;
+      t.month = ts.month;
+      t.day = ts.day;
+      t.hour = ts.hour;
+      t.minute = ts.minute;
+      t.second = ts.second;
+      t.millisecond = static_cast<int>(ts.fraction / 1000000);  // nanoseconds -> whole ms
+      return dao::toOleDate(t);
+    }
+    case FetchKind::Time: {
+      const auto tm = load<SQL_TIME_STRUCT>(p);
+      dao::CivilTime t;
+      t.hour = tm.hour;
+      t.minute = tm.minute;
+      t.second = tm.second;
+      return dao::toOleDate(t);
+    }
+    case FetchKind::Guid: {
+      const auto g = load<SQLGUID>(p);
+      dao::Guid out;  // Windows memory layout: the first three parts little-endian
+      for (int i = 0; i < 4; ++i) out.bytes[i] = static_cast<uint8_t>(g.Data1 >> (8 * i));
+      for (int i = 0; i < 2; ++i) out.bytes[4 + i] = static_cast<uint8_t>(g.Data2 >> (8 * i));
+      for (int i = 0; i < 2; ++i) out.bytes[6 + i] = static_cast<uint8_t>(g.Data3 >> (8 * i));
+      std::memcpy(out.bytes.data() + 8, g.Data4, 8);
+      return out;
+    }
+    default: return dao::Null{};
+  }
+}
+
+// A bound value: `p` points at the row's slot, `ind` is its length/indicator.
+dao::Variant decodeBound(const ResultColumn& c, const unsigned char* p, SQLLEN ind) {
+  if (ind == SQL_NULL_DATA) return dao::Null{};
+  const SQLLEN cap = c.mapping.bufferBytes;
+  switch (c.mapping.fetch) {
+    case FetchKind::Text: {
+      if (ind == SQL_NO_TOTAL || ind > cap - static_cast<SQLLEN>(sizeof(SQLWCHAR))) truncated(c);
+      std::string s;
+      appendUtf8(s, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
+      return s;
+    }
+    case FetchKind::DecimalText:
+      if (ind == SQL_NO_TOTAL || ind > cap - 1) truncated(c);
+      return decimalText(reinterpret_cast<const char*>(p), static_cast<size_t>(ind));
+    case FetchKind::Binary:
+      if (ind == SQL_NO_TOTAL || ind > cap) truncated(c);
+      return dao::Bytes(p, p + ind);
+    default: return decodeFixed(c, p);
+  }
+}
+
+}  // namespace
+
+OdbcRecordset::OdbcRecordset(std::shared_ptr<Connection> connection, const std::string& sql)
+    : connection_(std::move(connection)), statement_(connection_->newStatement()) {
+  SQLHSTMT stmt = statement_->handle();
+  WideString text = toWide(sql);
+  SQLRETURN rc = SQLExecDirectW(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
+  if (rc != SQL_NO_DATA) check(rc, SQL_HANDLE_STMT, stmt, "SQLExecDirect");
+  describeColumns();
+  fields_ = std::make_unique<OdbcFields>(*this, static_cast<int>(columns_.size()));
+  if (columns_.empty()) return;  // a statement without a result set: no rows
+  prepareBuffers();
+  fetch();
+}
+
+OdbcRecordset::~OdbcRecordset() { close(); }
+
+void OdbcRecordset::describeColumns() {
+  SQLHSTMT stmt = statement_->handle();
+  SQLSMALLINT count = 0;
+  check(SQLNumResultCols(stmt, &count), SQL_HANDLE_STMT, stmt, "SQLNumResultCols");
+  columns_.resize(static_cast<size_t>(count));
+  firstUnbound_ = count;
+  for (SQLSMALLINT i = 0; i < count; ++i) {
+    ResultColumn& c = columns_[static_cast<size_t>(i)];
+    SQLWCHAR name[512];
+    SQLSMALLINT nameLength = 0, nullable = 0;
+    check(SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name, 512, &nameLength,
+                          &c.description.sqlType, &c.description.columnSize,
+                          &c.description.decimalDigits, &nullable),
+          SQL_HANDLE_STMT, stmt, "SQLDescribeCol");
+    c.name = toUtf8(name, std::min<size_t>(static_cast<size_t>(nameLength), 511));
+    SQLLEN isUnsigned = SQL_FALSE;
+    if (SQL_SUCCEEDED(SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_DESC_UNSIGNED,
+                                       nullptr, 0, nullptr, &isUnsigned))) {
+      c.description.isUnsigned = isUnsigned == SQL_TRUE;
+    }
+    c.mapping = mapColumn(c.description);
+    if (isLongFetch(c.mapping.fetch) && firstUnbound_ == count) firstUnbound_ = i;
+  }
+}
+
+void OdbcRecordset::prepareBuffers() {
+  SQLHSTMT stmt = statement_->handle();
+  const int count = static_cast<int>(columns_.size());
+  blockRows_ = 1;
+  if (firstUnbound_ == count) {
+    size_t rowBytes = 0;
+    for (const auto& c : columns_) rowBytes += static_cast<size_t>(c.mapping.bufferBytes) + sizeof(SQLLEN);
+    blockRows_ = std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows);
+  }
+  SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+  if (!SQL_SUCCEEDED(SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE,
+                                     reinterpret_cast<SQLPOINTER>(blockRows_), 0))) {
+    blockRows_ = 1;  // the driver fetches one row at a time only
+  } else {
+    // The driver may have lowered the size (01S02): use what it took.
+    SQLULEN taken = 0;
+    if (SQL_SUCCEEDED(SQLGetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &taken, 0, nullptr)) && taken >= 1 &&
+        taken <= blockRows_) {
+      blockRows_ = taken;
+    }
+  }
+  rowStatus_.assign(blockRows_, SQL_ROW_SUCCESS);
+  check(SQLSetStmtAttrW(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &rowsInBlock_, 0), SQL_HANDLE_STMT, stmt,
+        "SQLSetStmtAttr");
+  check(SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0), SQL_HANDLE_STMT, stmt,
+        "SQLSetStmtAttr");
+
+  for (int i = 0; i < count; ++i) {
+    ResultColumn& c = columns_[static_cast<size_t>(i)];
+    c.bound = i < firstUnbound_;
+    if (c.bound) {
+      c.data.assign(blockRows_ * static_cast<size_t>(c.mapping.bufferBytes), 0);
+      c.indicator.assign(blockRows_, SQL_NULL_DATA);
+      check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), cTypeOf(c.mapping.fetch), c.data.data(),
+                       c.mapping.bufferBytes, c.indicator.data()),
+            SQL_HANDLE_STMT, stmt, "SQLBindCol");
+    } else if (!isLongFetch(c.mapping.fetch)) {
+      c.data.assign(static_cast<size_t>(std::max<SQLLEN>(c.mapping.bufferBytes, 16)), 0);
+    }
+  }
+  pieceBuffer_.resize(8192);
+}
+
+void OdbcRecordset::fetch() {
+  SQLHSTMT stmt = statement_->handle();
+  rowsInBlock_ = 0;
+  row_ = 0;
+  rowErrorText_.clear();
+  const SQLRETURN rc = SQLFetch(stmt);
+  if (rc == SQL_NO_DATA) {
+    eof_ = true;
+    return;
+  }
+  check(rc, SQL_HANDLE_STMT, stmt, "SQLFetch");
+  if (rc == SQL_SUCCESS_WITH_INFO) {
+    for (SQLULEN r = 0; r < rowsInBlock_; ++r) {
+      if (rowStatus_[r] == SQL_ROW_ERROR) {
+        rowErrorText_ = diagnosticText(SQL_HANDLE_STMT, stmt);
+        break;
+      }
+    }
+  }
+  if (blockRows_ == 1 && rowsInBlock_ == 0) rowsInBlock_ = 1;  // drivers that leave the count unset
+  eof_ = rowsInBlock_ == 0;
+  nextUnread_ = firstUnbound_;
+  for (size_t i = static_cast<size_t>(firstUnbound_); i < columns_.size(); ++i) {
+    columns_[i].loaded = false;
+    columns_[i].cached = dao::Null{};
+  }
+  checkRow();
+}
+
+void OdbcRecordset::checkOpen() const {
+  if (!statement_ || !statement_->isOpen()) {
+    throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+  }
+}
+
+void OdbcRecordset::checkRow() const {
+  if (!eof_ && row_ < rowsInBlock_ && rowStatus_.size() > row_ && rowStatus_[row_] == SQL_ROW_ERROR) {
+    throw dao::Error(rowErrorText_.empty() ? "行を読み取れませんでした。" : rowErrorText_, kOdbcCallFailed);
+  }
+}
+
+bool OdbcRecordset::eof() const {
+  checkOpen();
+  return eof_;
+}
+
+void OdbcRecordset::moveNext() {
+  checkOpen();
+  if (eof_) noCurrentRecord();
+  if (++row_ < rowsInBlock_) {
+    checkRow();
+    return;
+  }
+  fetch();
+}
+
+dao::Fields& OdbcRecordset::fields() {
+  checkOpen();
+  return *fields_;
+}
+
+void OdbcRecordset::close() {
+  if (statement_) statement_->close();
+}
+
+dao::Variant OdbcRecordset::value(int index) {
+  checkOpen();
+  if (eof_) noCurrentRecord();
+  ResultColumn& c = columns_[static_cast<size_t>(index)];
+  if (c.bound) {
+    const size_t r = static_cast<size_t>(row_);
+    return decodeBound(c, c.data.data() + r * static_cast<size_t>(c.mapping.bufferBytes), c.indicator[r]);
+  }
+  loadThrough(index);
+  return c.cached;
+}
+
+const dao::Variant& OdbcRecordset::longValue(int index) {
+  checkOpen();
+  if (eof_) noCurrentRecord();
+  loadThrough(index);
+  return columns_[static_cast<size_t>(index)].cached;
+}
+
+void OdbcRecordset::loadThrough(int index) {
+  // SQLGetData must go in column order: read everything up to `index` that is still unread.
+  while (nextUnread_ <= index) {
+    ResultColumn& c = columns_[static_cast<size_t>(nextUnread_)];
+    c.cached = readUnbound(c, nextUnread_);
+    c.loaded = true;
+    ++nextUnread_;
+  }
+}
+
+bool OdbcRecordset::readPieces(int index, SQLSMALLINT cType, SQLLEN terminator, std::string& out) {
+  SQLHSTMT stmt = statement_->handle();
+  const SQLLEN capacity = static_cast<SQLLEN>(pieceBuffer_.size() * sizeof(SQLWCHAR));
+  for (;;) {
+    SQLLEN ind = 0;
+    const SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(index + 1), cType, pieceBuffer_.data(),
+                                    capacity, &ind);
+    if (rc == SQL_NO_DATA) return true;
+    check(rc, SQL_HANDLE_STMT, stmt, "SQLGetData");
+    if (ind == SQL_NULL_DATA) return false;
+    const bool more = rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind > capacity - terminator);
+    const size_t n = more ? static_cast<size_t>(capacity - terminator) : static_cast<size_t>(ind);
+    out.append(reinterpret_cast<const char*>(pieceBuffer_.data()), n);
+    if (!more) return true;
+  }
+}
+
+dao::Variant OdbcRecordset::readUnbound(ResultColumn& c, int index) {
+  const FetchKind kind = c.mapping.fetch;
+  const bool textual = kind == FetchKind::Text || kind == FetchKind::LongText;
+  if (textual || kind == FetchKind::Binary || kind == FetchKind::LongBinary || kind == FetchKind::DecimalText) {
+    const SQLSMALLINT cType = cTypeOf(kind);
+    const SQLLEN terminator = cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : cType == SQL_C_CHAR ? 1 : 0;
+    std::string raw;
+    if (!readPieces(index, cType, terminator, raw)) return dao::Null{};
+    if (textual) {
+      std::string s;
+      s.reserve(raw.size());
+      appendUtf8(s, reinterpret_cast<const SQLWCHAR*>(raw.data()), raw.size() / sizeof(SQLWCHAR));
+      return s;
+    }
+    if (kind == FetchKind::DecimalText) return decimalText(raw.data(), raw.size());
+    return dao::Bytes(raw.begin(), raw.end());
+  }
+  SQLHSTMT stmt = statement_->handle();
+  SQLLEN ind = 0;
+  check(SQLGetData(stmt, static_cast<SQLUSMALLINT>(index + 1), cTypeOf(kind), c.data.data(),
+                   static_cast<SQLLEN>(c.data.size()), &ind),
+        SQL_HANDLE_STMT, stmt, "SQLGetData");
+  if (ind == SQL_NULL_DATA) return dao::Null{};
+  return decodeFixed(c, c.data.data());
+}
+
+}  // namespace vellicor::odbc
