@@ -32,7 +32,10 @@ void appendCurrencyKey(std::vector<uint8_t>& key, int64_t scaled, bool ascending
 void appendSingleKey(std::vector<uint8_t>& key, float v, bool ascending);
 void appendDoubleKey(std::vector<uint8_t>& key, double v, bool ascending);  // also Date/Time
 void appendBooleanKey(std::vector<uint8_t>& key, bool v, bool ascending);
+// guid: the 16 bytes as a row stores them (Windows layout, first three fields little-endian).
 void appendGuidKey(std::vector<uint8_t>& key, const uint8_t (&guid)[16], bool ascending);
+// Binary (and the keyed prefix of other byte strings): chunks of eight bytes with markers.
+void appendBinaryKey(std::vector<uint8_t>& key, std::string_view bytes, bool ascending);
 // Text in the database code page's bytes, keyed with the General sort order (0x0409).
 void appendTextKeyGeneral(std::vector<uint8_t>& key, std::string_view bytes, bool ascending);
 

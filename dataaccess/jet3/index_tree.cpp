@@ -1,0 +1,298 @@
+// The index B-tree of Jet 3: bulk building of leaf and intermediate pages from sorted entries,
+// and a checking reader that walks a tree in key order.
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/index.h"
+#include "dataaccess/jet3/read_le.h"
+
+namespace vellicor::jet3 {
+namespace {
+
+constexpr size_t kRowPointerBytes = 4;  // 3-byte page + 1-byte row, big-endian, after the key
+constexpr size_t kChildPointerBytes = 4;  // big-endian page number after a node entry
+constexpr uint8_t kLeafLevel = 0;
+constexpr uint8_t kNodeLevel = 1;
+constexpr uint32_t kMaxRowPage = 0xFFFFFF;  // the 3 bytes of a row pointer's page
+
+// Longest entry an intermediate page can take twice: a level must hold at least two entries
+// (plus its tail) or the tree would never narrow to one root.
+constexpr size_t kMaxNodeEntry = fmt::kIdxEntryArea / 2;
+constexpr size_t kMaxKeyBytes = kMaxNodeEntry - kRowPointerBytes - kChildPointerBytes;
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes leafEntryBytes(const IndexEntry& e) {
+  Bytes b(e.key);
+  b.push_back(static_cast<uint8_t>(e.page >> 16));
+  b.push_back(static_cast<uint8_t>(e.page >> 8));
+  b.push_back(static_cast<uint8_t>(e.page));
+  b.push_back(e.row);
+  return b;
+}
+
+void appendBigEndian32(Bytes& b, uint32_t v) {
+  for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+uint32_t loadBigEndian(const uint8_t* p, size_t n) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+bool lessBytes(const Bytes& a, const Bytes& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
+
+// One page being laid out: its entries (stored whole: prefix length 0) and its header fields.
+struct PagePlan {
+  uint32_t number = 0;
+  std::vector<Bytes> entries;
+  uint32_t tail = 0;
+  Bytes last;  // the last leaf entry below this page (key + row pointer)
+};
+
+void writePage(const PagePlan& plan, uint8_t type, uint8_t level, uint32_t tdefPage, uint32_t prev,
+               uint32_t next, Page& page) {
+  page.fill(0);
+  page[0] = type;
+  page[1] = fmt::kPageMarker;
+  storeU32(&page[fmt::kIdxOwner], tdefPage);
+  storeU32(&page[fmt::kIdxPrevPage], prev);
+  storeU32(&page[fmt::kIdxNextPage], next);
+  storeU32(&page[fmt::kIdxTailPage], plan.tail);
+  page[fmt::kIdxPrefixLength] = 0;
+  page[fmt::kIdxLevelFlag] = level;
+  size_t used = 0;
+  for (const Bytes& e : plan.entries) {
+    std::copy(e.begin(), e.end(), page.begin() + fmt::kIdxEntriesStart + used);
+    used += e.size();
+    page[fmt::kIdxEntryBitmap + used / 8] |= static_cast<uint8_t>(1u << (used % 8));
+  }
+  storeU16(&page[fmt::kIdxFreeSpace], static_cast<uint16_t>(fmt::kIdxEntryArea - used));
+}
+
+// Allocates numbers for a level's pages and writes them, linked left to right.
+void emitLevel(std::vector<PagePlan>& level, uint8_t type, uint8_t levelFlag, uint32_t tdefPage,
+               const std::function<uint32_t()>& allocatePage, std::vector<BuiltPage>& out) {
+  for (PagePlan& p : level) p.number = allocatePage();
+  for (size_t i = 0; i < level.size(); ++i) {
+    BuiltPage built;
+    built.number = level[i].number;
+    writePage(level[i], type, levelFlag, tdefPage, i > 0 ? level[i - 1].number : 0,
+              i + 1 < level.size() ? level[i + 1].number : 0, built.bytes);
+    out.push_back(std::move(built));
+  }
+}
+
+[[noreturn]] void fault(uint32_t page, const std::string& what) {
+  throw dao::Error("インデックスのページ " + std::to_string(page) + " が壊れています: " + what);
+}
+
+std::string hex2(unsigned v) {
+  static const char* digits = "0123456789ABCDEF";
+  return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
+}
+
+// Walks a tree depth-first, children in order, checking each page as it goes.
+class TreeReader {
+ public:
+  TreeReader(const std::function<void(uint32_t, Page&)>& readPage, uint32_t tdefPage,
+             std::vector<IndexEntry>& out, std::vector<uint32_t>* visited)
+      : readPage_(readPage), tdefPage_(tdefPage), out_(out), visited_(visited) {}
+
+  void run(uint32_t root) {
+    visit(root, 0, nullptr);
+    if (!leaves_.empty() && leaves_.back().next != 0)
+      fault(leaves_.back().number, "最後のリーフの次ページ " + std::to_string(leaves_.back().next) +
+                                       " が 0 ではありません。");
+  }
+
+ private:
+  struct LeafLink {
+    uint32_t number, prev, next;
+  };
+
+  // Reads page `number` whose entries must not exceed `bound` (the parent's entry for it).
+  void visit(uint32_t number, int depth, const Bytes* bound) {
+    if (!seen_.insert(number).second) fault(number, "同じページが二度参照されています (循環)。");
+    if (visited_) visited_->push_back(number);
+    Page page;
+    readPage_(number, page);
+
+    const uint8_t type = page[0];
+    if (type != fmt::kPageIndexNode && type != fmt::kPageIndexLeaf)
+      fault(number, "ページの種類が " + hex2(type) + " です (インデックスのページではありません)。");
+    const uint32_t owner = loadU32(&page[fmt::kIdxOwner]);
+    if (owner != tdefPage_)
+      fault(number, "所有テーブルが " + std::to_string(owner) + " です (" + std::to_string(tdefPage_) +
+                        " のはず)。");
+    const bool leaf = type == fmt::kPageIndexLeaf;
+    if (leaf && page[fmt::kIdxLevelFlag] != kLeafLevel)
+      fault(number, "リーフのレベル値が " + std::to_string(page[fmt::kIdxLevelFlag]) + " です。");
+
+    const std::vector<Bytes> entries = parseEntries(number, page, leaf);
+    if (leaf) {
+      readLeaf(number, page, depth, entries, bound);
+      return;
+    }
+    const uint32_t tail = loadU32(&page[fmt::kIdxTailPage]);
+    if (entries.empty() && tail == 0) fault(number, "中間ページに子ページがありません。");
+    for (const Bytes& e : entries) {
+      const uint32_t child = loadBigEndian(&e[e.size() - kChildPointerBytes], kChildPointerBytes);
+      const Bytes childBound(e.begin(), e.end() - kChildPointerBytes);
+      if (bound && lessBytes(*bound, childBound))
+        fault(number, "エントリが親ページの範囲を超えています。");
+      visit(child, depth + 1, &childBound);
+    }
+    if (tail != 0) visit(tail, depth + 1, bound);
+  }
+
+  std::vector<Bytes> parseEntries(uint32_t number, const Page& page, bool leaf) {
+    const size_t prefix = page[fmt::kIdxPrefixLength];
+    const size_t minEntry = 1 + kRowPointerBytes + (leaf ? 0 : kChildPointerBytes);
+    std::vector<Bytes> entries;
+    size_t start = 0;
+    for (size_t bit = 0; bit < fmt::kIdxEntryBitmapSize * 8; ++bit) {
+      if (!(page[fmt::kIdxEntryBitmap + bit / 8] & (1u << (bit % 8)))) continue;
+      if (bit > fmt::kIdxEntryArea)
+        fault(number, "エントリ終端ビット " + std::to_string(bit) + " がエントリ領域 (" +
+                          std::to_string(fmt::kIdxEntryArea) + " バイト) を超えています。");
+      const uint8_t* p = page.data() + fmt::kIdxEntriesStart + start;
+      Bytes e;
+      if (entries.empty()) {
+        e.assign(p, p + (bit - start));
+        if (prefix > e.size()) fault(number, "共通接頭辞の長さ " + std::to_string(prefix) + " が最初のエントリより長いです。");
+      } else {
+        e.assign(entries.front().begin(), entries.front().begin() + static_cast<long>(prefix));
+        e.insert(e.end(), p, p + (bit - start));
+      }
+      if (e.size() < minEntry)
+        fault(number, "エントリ " + std::to_string(entries.size()) + " が短すぎます (" +
+                          std::to_string(e.size()) + " バイト)。");
+      if (!entries.empty() && lessBytes(e, entries.back()))
+        fault(number, "エントリ " + std::to_string(entries.size()) + " の順序が正しくありません。");
+      entries.push_back(std::move(e));
+      start = bit;
+    }
+    const size_t free = loadU16(&page[fmt::kIdxFreeSpace]);
+    if (free != fmt::kIdxEntryArea - start)
+      fault(number, "空き領域の値 " + std::to_string(free) + " がエントリの量 (" + std::to_string(start) +
+                        " バイト) と合いません。");
+    return entries;
+  }
+
+  void readLeaf(uint32_t number, const Page& page, int depth, const std::vector<Bytes>& entries,
+                const Bytes* bound) {
+    if (leafDepth_ < 0) leafDepth_ = depth;
+    if (depth != leafDepth_) fault(number, "リーフの深さが他のリーフと異なります。");
+    if (loadU32(&page[fmt::kIdxTailPage]) != 0) fault(number, "リーフに末尾ページが設定されています。");
+    const LeafLink link{number, loadU32(&page[fmt::kIdxPrevPage]), loadU32(&page[fmt::kIdxNextPage])};
+    const uint32_t expectedPrev = leaves_.empty() ? 0 : leaves_.back().number;
+    if (link.prev != expectedPrev)
+      fault(number, "前ページのリンク " + std::to_string(link.prev) + " が " + std::to_string(expectedPrev) +
+                        " ではありません。");
+    if (!leaves_.empty() && leaves_.back().next != number)
+      fault(leaves_.back().number, "次ページのリンク " + std::to_string(leaves_.back().next) + " が " +
+                                       std::to_string(number) + " ではありません。");
+    leaves_.push_back(link);
+
+    for (const Bytes& e : entries) {
+      if (bound && lessBytes(*bound, e)) fault(number, "エントリが親ページの範囲を超えています。");
+      if (!previous_.empty() && lessBytes(e, previous_))
+        fault(number, "エントリが前のページの最後のエントリより小さくなっています。");
+      previous_ = e;
+      IndexEntry out;
+      const size_t keyLength = e.size() - kRowPointerBytes;
+      out.key.assign(e.begin(), e.begin() + static_cast<long>(keyLength));
+      out.page = loadBigEndian(&e[keyLength], 3);
+      out.row = e[keyLength + 3];
+      out_.push_back(std::move(out));
+    }
+  }
+
+  const std::function<void(uint32_t, Page&)>& readPage_;
+  uint32_t tdefPage_;
+  std::vector<IndexEntry>& out_;
+  std::vector<uint32_t>* visited_;
+  std::unordered_set<uint32_t> seen_;
+  std::vector<LeafLink> leaves_;
+  Bytes previous_;
+  int leafDepth_ = -1;
+};
+
+}  // namespace
+
+bool IndexEntry::operator<(const IndexEntry& o) const {
+  if (key != o.key) return lessBytes(key, o.key);
+  if (page != o.page) return page < o.page;
+  return row < o.row;
+}
+
+uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
+                        const std::function<uint32_t()>& allocatePage, std::vector<BuiltPage>& out) {
+  std::sort(entries.begin(), entries.end());
+
+  // Leaves, filled as full as the entry area allows.
+  std::vector<PagePlan> level(1);
+  size_t used = 0;
+  for (const IndexEntry& e : entries) {
+    if (e.key.size() > kMaxKeyBytes)
+      throw dao::Error("インデックスのキーが長すぎます (" + std::to_string(e.key.size()) + " バイト、上限 " +
+                       std::to_string(kMaxKeyBytes) + " バイト)。");
+    if (e.page > kMaxRowPage) throw dao::Error("インデックスの行ポインタのページ番号が範囲外です。");
+    Bytes bytes = leafEntryBytes(e);
+    if (used + bytes.size() > fmt::kIdxEntryArea) {
+      level.emplace_back();
+      used = 0;
+    }
+    used += bytes.size();
+    level.back().last = bytes;
+    level.back().entries.push_back(std::move(bytes));
+  }
+  emitLevel(level, fmt::kPageIndexLeaf, kLeafLevel, tdefPage, allocatePage, out);
+
+  // Intermediate levels until one page is left. Each page holds entries for its children (the
+  // child's last leaf entry + the child's page number) except the last child of a page with
+  // several, which goes into the tail field and takes no entry space.
+  while (level.size() > 1) {
+    std::vector<PagePlan> parents;
+    size_t i = 0;
+    while (i < level.size()) {
+      PagePlan parent;
+      size_t bytesUsed = 0;
+      while (i < level.size()) {
+        const size_t size = level[i].last.size() + kChildPointerBytes;
+        if (bytesUsed + size > fmt::kIdxEntryArea) break;
+        Bytes e = level[i].last;
+        appendBigEndian32(e, level[i].number);
+        parent.entries.push_back(std::move(e));
+        parent.last = level[i].last;
+        bytesUsed += size;
+        ++i;
+      }
+      if (i < level.size()) {  // the next child fits as the tail
+        parent.tail = level[i].number;
+        parent.last = level[i].last;
+        ++i;
+      } else if (parent.entries.size() > 1) {  // the level's end: its last child becomes the tail
+        parent.tail = level[i - 1].number;
+        parent.entries.pop_back();
+      }
+      parents.push_back(std::move(parent));
+    }
+    level = std::move(parents);
+    emitLevel(level, fmt::kPageIndexNode, kNodeLevel, tdefPage, allocatePage, out);
+  }
+  return level.front().number;
+}
+
+void readIndexTree(const std::function<void(uint32_t page, Page& bytes)>& readPage, uint32_t root,
+                   uint32_t tdefPage, std::vector<IndexEntry>& out, std::vector<uint32_t>* pagesVisited) {
+  TreeReader(readPage, tdefPage, out, pagesVisited).run(root);
+}
+
+}  // namespace vellicor::jet3
