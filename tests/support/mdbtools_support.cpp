@@ -80,9 +80,10 @@ std::vector<CsvRow> parseCsv(const std::string& text, char delimiter) {
   return rows;
 }
 
-std::vector<CsvRow> mdbExport(const std::string& file, const std::string& table, const std::string& charset) {
-  const std::string cmd = "MDB_JET3_CHARSET=" + shellQuote(charset) +
-                          " mdb-export -H -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+std::vector<CsvRow> mdbExport(const std::string& file, const std::string& table, const std::string& charset,
+                              bool withHeader) {
+  const std::string cmd = "MDB_JET3_CHARSET=" + shellQuote(charset) + " mdb-export" + (withHeader ? "" : " -H") +
+                          " -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
                           shellQuote(file) + " " + shellQuote(table) + " 2>/dev/null";
   int code = 0;
   const std::string out = runCommand(cmd, &code);

@@ -26,8 +26,9 @@ std::vector<CsvRow> parseCsv(const std::string& text, char delimiter = ',');
 
 // mdb-export of one table with the options the comparisons use: no header row, dates as
 // "%Y-%m-%d %H:%M:%S", binary as hex, text in the given charset (MDB_JET3_CHARSET).
+// withHeader keeps the first line (column names).
 std::vector<CsvRow> mdbExport(const std::string& file, const std::string& table,
-                              const std::string& charset = "CP1252");
+                              const std::string& charset = "CP1252", bool withHeader = false);
 
 // The reference files (full paths), sorted by name.
 std::vector<std::string> referenceFiles();

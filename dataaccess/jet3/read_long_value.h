@@ -1,0 +1,20 @@
+// Reading Memo and OLE values: the 12-byte field in the row and the value it stands for (inline,
+// one LVAL row, or a chain of LVAL rows).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "dataaccess/jet3/read_page_source.h"
+
+namespace vellicor::jet3 {
+
+// The whole value of the long-value field `field` (size bytes as the row holds it). Throws
+// dao::Error on a malformed field, a pointer outside the file, a chain that loops or ends early.
+std::vector<uint8_t> readLongValue(PageSource& source, const uint8_t* field, size_t size);
+
+// The length the field announces (without reading the value).
+uint32_t longValueLength(const uint8_t* field, size_t size);
+
+}  // namespace vellicor::jet3
