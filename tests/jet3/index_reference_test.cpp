@@ -253,7 +253,9 @@ FileTally checkFile(const std::string& path) {
       }
       std::sort(expected.begin(), expected.end());
       EXPECT_EQ(read.size(), expected.size());
-      if (!(index.flags & fmt::kIndexIgnoreNulls)) EXPECT_EQ(read.size(), def.rowCount);
+      if (!(index.flags & fmt::kIndexIgnoreNulls)) {
+        EXPECT_EQ(read.size(), def.rowCount);
+      }
       std::vector<IndexEntry> sortedRead = read;
       std::sort(sortedRead.begin(), sortedRead.end());
       EXPECT_EQ(sortedRead, read) << "tree order differs from entry order";
