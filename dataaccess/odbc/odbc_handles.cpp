@@ -2,6 +2,8 @@
 // A connection keeps weak references to its statements so that close() can free them first.
 #include "dataaccess/odbc/odbc_handles.h"
 
+#include <locale.h>
+
 #include <algorithm>
 
 #include "dataaccess/dao.h"
@@ -49,7 +51,36 @@ std::string driverConnectString(const std::string& connect) {
   return connect;
 }
 
+namespace {
+
+// unixODBC converts between the wide API and a driver that has only the ANSI one (the SQLite
+// driver) with iconv, from the character set of the calling thread's locale when the connection
+// handle is allocated; in the "C" locale every character beyond ASCII would be cut to its low byte. The
+// handle is therefore allocated under a UTF-8 character type, for this thread only.
+class Utf8CharacterType {
+ public:
+  Utf8CharacterType() {
+    utf8_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8_ != static_cast<locale_t>(0)) previous_ = uselocale(utf8_);
+  }
+  ~Utf8CharacterType() {
+    if (utf8_ != static_cast<locale_t>(0)) {
+      uselocale(previous_);
+      freelocale(utf8_);
+    }
+  }
+  Utf8CharacterType(const Utf8CharacterType&) = delete;
+  Utf8CharacterType& operator=(const Utf8CharacterType&) = delete;
+
+ private:
+  locale_t utf8_ = static_cast<locale_t>(0);
+  locale_t previous_ = static_cast<locale_t>(0);
+};
+
+}  // namespace
+
 Connection::Connection(std::shared_ptr<Environment> env) : env_(std::move(env)) {
+  Utf8CharacterType utf8;
   check(SQLAllocHandle(SQL_HANDLE_DBC, env_->handle(), &dbc_), SQL_HANDLE_ENV, env_->handle(),
         "SQLAllocHandle");
 }
@@ -58,7 +89,7 @@ void Connection::open(const std::string& connect, bool readOnly) {
   WideString in = toWide(driverConnectString(connect));
   SQLWCHAR out[1024];
   SQLSMALLINT outLength = 0;
-  SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, in.data(), static_cast<SQLSMALLINT>(in.size()), out,
+  SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQL_NTS, out,
                                    static_cast<SQLSMALLINT>(sizeof out / sizeof out[0]), &outLength,
                                    SQL_DRIVER_NOPROMPT);
   // The connect string holds the password: wipe our copy.

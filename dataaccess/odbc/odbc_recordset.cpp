@@ -124,7 +124,7 @@ OdbcRecordset::OdbcRecordset(std::shared_ptr<Connection> connection, const std::
     : connection_(std::move(connection)), statement_(connection_->newStatement()) {
   SQLHSTMT stmt = statement_->handle();
   WideString text = toWide(sql);
-  SQLRETURN rc = SQLExecDirectW(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
+  SQLRETURN rc = SQLExecDirectW(stmt, text.data(), SQL_NTS);
   if (rc != SQL_NO_DATA) check(rc, SQL_HANDLE_STMT, stmt, "SQLExecDirect");
   describeColumns();
   fields_ = std::make_unique<OdbcFields>(*this, static_cast<int>(columns_.size()));

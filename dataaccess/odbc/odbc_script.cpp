@@ -74,7 +74,7 @@ void executeScript(const std::string& connect, std::string_view script) {
     auto statement = connection.newStatement();
     SQLHSTMT stmt = statement->handle();
     WideString text = toWide(sql);
-    const SQLRETURN rc = SQLExecDirectW(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
+    const SQLRETURN rc = SQLExecDirectW(stmt, text.data(), SQL_NTS);
     if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
       std::string message = diagnosticText(SQL_HANDLE_STMT, stmt);
       throw dao::Error((message.empty() ? std::string("SQL の実行に失敗しました。") : message) + "\n(" +
