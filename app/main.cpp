@@ -1,7 +1,42 @@
-// Entry point: the command line (run, list, inspect) or, with no arguments, the window.
+// Entry point: the command line (run, list, inspect, demo) or, with no arguments, the window.
+// Every text shown to the user is Japanese; exit statuses are listed in commands.h.
+#include <clocale>
 #include <cstdio>
+#include <string>
 
-int main(int, char**) {
-  std::fprintf(stderr, "usage: vellicor run|list|inspect ...\n");
-  return 2;
+#include "app/cli_options.h"
+#include "app/commands.h"
+
+#ifdef VELLICOR_HAVE_UI
+#include "ui/window_main.h"
+#endif
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  using namespace vellicor::app;
+  if (argc < 2) {
+#ifdef VELLICOR_HAVE_UI
+    return runWindow(argc, argv);
+#else
+    std::fputs(usageText(), stderr);
+    return kExitUsage;
+#endif
+  }
+  std::string error;
+  const auto options = parseCli(argc, argv, error);
+  if (!options) {
+    std::fprintf(stderr, "%s\n%s", error.c_str(), usageText());
+    return kExitUsage;
+  }
+  try {
+    if (options->command == "run") return runCommand(*options);
+    if (options->command == "list") return listCommand(*options);
+    if (options->command == "inspect") return inspectCommand(*options);
+    if (options->command == "demo") return demoCommand(*options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "[異常終了] %s\n", e.what());
+    return kExitFailed;
+  }
+  std::fprintf(stderr, "不明なコマンドです: %s\n%s", options->command.c_str(), usageText());
+  return kExitUsage;
 }

@@ -1,0 +1,55 @@
+// `vellicor list` (the object listing's names, sorted, one a line) and `vellicor inspect`.
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/console_host.h"
+#include "app/input_checks.h"
+#include "app/mdb_inspect.h"
+#include "app/password_input.h"
+#include "engine/object_listing.h"
+
+namespace vellicor::app {
+
+int listCommand(const CliOptions& o) {
+  ConsoleHost::Settings settings;
+  settings.chkTable = o.tables ? 1 : 0;
+  settings.chkView = o.views ? 1 : 0;
+  settings.chkSynonym = o.synonyms ? 1 : 0;
+  settings.quiet = true;  // stdout carries the names only
+  ConsoleHost host(settings, stderr, stderr);
+  if (!o.positional.empty()) {
+    std::fprintf(stderr, "余分な引数です: %s\n%s", o.positional[0].c_str(), usageText());
+    return kExitUsage;
+  }
+  if (!passesInputChecks(o, host, false)) return kExitUsage;
+  std::string passwordError;
+  const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
+  if (!password) {
+    std::fprintf(stderr, "%s\n", passwordError.c_str());
+    return kExitUsage;
+  }
+  engine::RunOptions opts;
+  opts.connectTemplate = connectTemplateOf(o);
+  std::vector<std::string> names;
+  if (engine::getUserObjects(host, o.server, o.user, *password,
+                             [&](const std::string& n) { names.push_back(n); }, opts) != 0) {
+    return kExitFailed;
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& n : names) std::printf("%s\n", n.c_str());
+  return kExitCompleted;
+}
+
+int inspectCommand(const CliOptions& o) {
+  if (o.positional.empty() || o.positional.size() > 2) {
+    std::fputs(usageText(), stderr);
+    return kExitUsage;
+  }
+  if (o.positional.size() == 2) return printTableRows(o.positional[0], o.positional[1], stdout, stderr);
+  return printFileSummary(o.positional[0], stdout, stderr);
+}
+
+}  // namespace vellicor::app

@@ -1,0 +1,14 @@
+// Where the source password comes from: the environment, a file, or a prompt without echo.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vellicor::app {
+
+// VELLICOR_PASSWORD when set; else the first line of passwordFile; else, when standard input is a
+// terminal, a prompt on stderr with echo off; else the empty password. nullopt (and error set)
+// when the file cannot be read.
+std::optional<std::string> obtainPassword(const std::optional<std::string>& passwordFile, std::string& error);
+
+}  // namespace vellicor::app

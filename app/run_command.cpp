@@ -1,0 +1,114 @@
+// `vellicor run`: the run button's checks, the selection (given or from a named pattern), the
+// password, the run with a console host, the two end texts and the exit status.
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+#include "app/commands.h"
+#include "app/console_host.h"
+#include "app/input_checks.h"
+#include "app/password_input.h"
+#include "engine/conversion_run.h"
+#include "engine/run_log.h"
+
+#if __has_include("lists/pattern_file.h")
+#include "lists/pattern_file.h"
+#define VELLICOR_HAVE_PATTERN_FILE 1
+#endif
+
+namespace vellicor::app {
+namespace {
+
+[[maybe_unused]] std::string executableDir() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : exe.parent_path().string();
+}
+
+// The selection text: --select, a named pattern, or empty (every object).
+bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& host) {
+  if (o.select && o.pattern) {
+    std::fprintf(stderr, "--select と --pattern は同時に指定できません。\n");
+    return false;
+  }
+  if (o.select) selection = *o.select;
+  if (!o.pattern) return true;
+#ifdef VELLICOR_HAVE_PATTERN_FILE
+  const std::string file = o.patternFile ? *o.patternFile : executableDir() + "/" + lists::kPatternFileName;
+  const lists::PatternSet set = lists::loadPatterns(file);
+  if (set.readFailed) {
+    host.messageBox(lists::kReadFailed, "");
+    return false;
+  }
+  for (size_t k = 1; k < set.names.size(); ++k) {
+    if (set.names[k] == *o.pattern) {
+      selection = set.lists[k];
+      return true;
+    }
+  }
+  host.messageBox("取得パターン '" + *o.pattern + "' は " + file + " にありません。", "");
+  return false;
+#else
+  (void)host;
+  std::fprintf(stderr, "--pattern はこのビルドでは使えません。\n");
+  return false;
+#endif
+}
+
+}  // namespace
+
+int runCommand(const CliOptions& o) {
+  ConsoleHost::Settings settings;
+  settings.chkTable = o.tables ? 1 : 0;
+  settings.chkView = o.views ? 1 : 0;
+  settings.chkSynonym = o.synonyms ? 1 : 0;
+  settings.chkSeq = o.sequences ? 1 : 0;
+  settings.quiet = o.quiet;
+  settings.live = !o.quiet && ::isatty(STDOUT_FILENO);
+  settings.overwrite = o.yes ? OverwritePolicy::Yes
+                             : (::isatty(STDIN_FILENO) ? OverwritePolicy::Ask : OverwritePolicy::No);
+  ConsoleHost host(settings);
+
+  if (!o.positional.empty()) {
+    std::fprintf(stderr, "余分な引数です: %s\n%s", o.positional[0].c_str(), usageText());
+    return kExitUsage;
+  }
+  if (!passesInputChecks(o, host, true)) return kExitUsage;
+  std::string selection;
+  if (!selectionOf(o, selection, host)) return kExitUsage;
+  std::string passwordError;
+  const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
+  if (!password) {
+    std::fprintf(stderr, "%s\n", passwordError.c_str());
+    return kExitUsage;
+  }
+
+  settings.selection = selection;
+  ConsoleHost runHost(settings);
+  const std::string filename = std::filesystem::absolute(o.output).lexically_normal().string();
+  const std::string logfile =
+      o.log ? std::filesystem::absolute(*o.log).lexically_normal().string() : filename + ".log";
+  engine::RunOptions opts;
+  opts.connectTemplate = connectTemplateOf(o);
+
+  const std::time_t start = std::time(nullptr);
+  const engine::RunEnding ending = engine::runConversion(runHost, o.server, o.user, *password, filename, logfile,
+                                                         !o.noLog, !o.append, o.prefix, opts);
+  const std::time_t end = std::time(nullptr);
+  runHost.setMessage("処理完了");
+  runHost.setProgress(engine::formatRunTime(start) + " 開始  " + engine::formatRunTime(end) + " 終了");
+  runHost.flush();
+  switch (ending) {
+    case engine::RunEnding::Completed:
+      runHost.messageBox("正常終了しました。", "完了通知");
+      return kExitCompleted;
+    case engine::RunEnding::Declined:
+      return kExitDeclined;
+    default:
+      return kExitFailed;
+  }
+}
+
+}  // namespace vellicor::app
