@@ -21,7 +21,7 @@ CREATE TABLE employees (
   note       text
 );
 
--- One column of every type the source side meets; row 1 holds ordinary values, row 2 only nulls,
+-- One column of every type the conversion accepts; row 1 holds ordinary values, row 2 only nulls,
 -- row 3 the extremes and the long values.
 CREATE TABLE all_types (
   id         integer PRIMARY KEY,
@@ -44,10 +44,7 @@ CREATE TABLE all_types (
   c_big      bigint,
   c_real     real,
   c_double   double precision,
-  c_bool     boolean,
-  c_time     time,
-  c_uuid     uuid,
-  c_interval interval
+  c_bool     boolean
 );
 
 INSERT INTO all_types VALUES
@@ -55,17 +52,21 @@ INSERT INTO all_types VALUES
    1234567890123456789012345.12345, 3.14159265358979323846264338327950288,
    'ABC', '日本語のテキスト', 'ｶﾀｶﾅ・ひらがな・漢字', '短いメモ', '\x00ff10'::bytea,
    '2024-02-29', '2024-02-29 13:45:30.250', 2147483647, -32768, 9223372036854775807,
-   1.5, 2.718281828459045, true, '23:59:58', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11',
-   '3 days 04:05:06'),
+   1.5, 2.718281828459045, true),
   (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
-   NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+   NULL, NULL, NULL, NULL),
   (3, -9999, -999999999, -999999999999999, -9999999999999.99, -99999999999999999999,
    -9999999999999999999999999.99999, -0.000000000000000000001,
    '全角１０文字ちょうど', '', repeat('長', 200), repeat('日本語の長いテキスト。', 100),
    (SELECT decode(string_agg(lpad(to_hex(i % 256), 2, '0'), '' ORDER BY i), 'hex')
       FROM generate_series(0, 2499) AS i),
    '0001-01-01', '9999-12-31 23:59:59', -2147483648, 32767, -9223372036854775808,
-   -3.25, -1e300, false, '00:00:00', '00000000-0000-0000-0000-000000000000', '-1 year');
+   -3.25, -1e300, false);
+
+-- Types a Jet 3 file has no field type for: the conversion names them and stops.
+CREATE TABLE odd_types (c_time time, c_uuid uuid, c_interval interval);
+INSERT INTO odd_types VALUES
+  ('23:59:58', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', '3 days 04:05:06');
 
 -- Names that are not plain identifiers: Oracle would refuse them unquoted in a query, and so does
 -- this server.
@@ -82,8 +83,8 @@ INSERT INTO block_rows
 CREATE VIEW emp_dept AS
   SELECT e.emp_id, e.emp_name, d.dept_name FROM employees e JOIN departments d USING (dept_id);
 -- Listed as a synonym of employees.
-CREATE VIEW emp AS SELECT * FROM employees;
-COMMENT ON VIEW emp IS 'SYNONYM';
+CREATE VIEW staff AS SELECT * FROM employees;
+COMMENT ON VIEW staff IS 'SYNONYM';
 
 INSERT INTO departments VALUES (10, '総務部', '東京'), (20, '営業部', '大阪'), (30, '開発部', NULL);
 INSERT INTO employees VALUES
