@@ -16,6 +16,7 @@ std::vector<std::string> splitStatements(std::string_view script) {
   std::string current;
   bool meaningful = false;
   auto flush = [&] {
+    while (!current.empty() && std::isspace(static_cast<unsigned char>(current.back()))) current.pop_back();
     if (meaningful) out.push_back(current);
     current.clear();
     meaningful = false;
@@ -30,7 +31,7 @@ std::vector<std::string> splitStatements(std::string_view script) {
     if (c == '/' && i + 1 < script.size() && script[i + 1] == '*') {
       const size_t end = script.find("*/", i + 2);
       i = end == std::string_view::npos ? script.size() : end + 2;
-      current += ' ';
+      if (meaningful) current += ' ';
       continue;
     }
     if (c == '\'' || c == '"') {
