@@ -5,4 +5,7 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/build.sh
 ( cd tests/node && [ -d node_modules/mdb-reader ] || npm install --no-audit --no-fund )
+# The PostgreSQL stand-in for Oracle runs while the tests do (it exports VELLICOR_PG_*).
+eval "$(tests/standin/pg_standin.sh start)"
+trap 'tests/standin/pg_standin.sh stop' EXIT
 ctest --test-dir build --output-on-failure -j "$(nproc)"
