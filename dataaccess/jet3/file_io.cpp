@@ -1,0 +1,127 @@
+// POSIX implementation of the file layer: pread/pwrite loops, fsync, ftruncate and flock.
+// Every OS failure becomes a dao::Error naming the file and the system's reason.
+#include "dataaccess/jet3/file_io.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "dataaccess/dao.h"
+
+namespace vellicor::jet3 {
+namespace {
+
+std::string reason(int err) {
+  switch (err) {
+    case ENOSPC: return "ディスクの空き容量が不足しています";
+    case EACCES:
+    case EPERM: return "アクセスが拒否されました";
+    case ENOENT: return "ファイルが見つかりません";
+    case EEXIST: return "ファイルは既に存在します";
+    case EROFS: return "読み取り専用のファイルシステムです";
+    default: return std::string("システムエラー ") + std::to_string(err) + " (" + std::strerror(err) + ")";
+  }
+}
+
+class PosixFile : public FileIo {
+ public:
+  PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixFile() override { close(); }
+
+  void readAt(uint64_t offset, void* buffer, size_t n) override {
+    auto* p = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < n) {
+      ssize_t r = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        fail("読み込み", errno);
+      }
+      if (r == 0) {  // past the end
+        std::memset(p + done, 0, n - done);
+        return;
+      }
+      done += static_cast<size_t>(r);
+    }
+  }
+
+  void writeAt(uint64_t offset, const void* buffer, size_t n) override {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < n) {
+      ssize_t r = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        fail("書き込み", errno);
+      }
+      if (r == 0) fail("書き込み", ENOSPC);
+      done += static_cast<size_t>(r);
+    }
+  }
+
+  void sync() override {
+    if (::fsync(fd_) != 0) fail("ディスクへの書き出し", errno);
+  }
+
+  uint64_t size() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) fail("サイズの取得", errno);
+    return static_cast<uint64_t>(st.st_size);
+  }
+
+  void truncate(uint64_t length) override {
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) fail("サイズの変更", errno);
+  }
+
+  void close() override {
+    if (fd_ >= 0) {
+      ::close(fd_);  // also drops the flock
+      fd_ = -1;
+    }
+  }
+
+ private:
+  [[noreturn]] void fail(const char* what, int err) const {
+    throw dao::Error("ファイル '" + path_ + "' の" + what + "に失敗しました: " + reason(err) + "。", 3043);
+  }
+
+  std::string path_;
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case OpenMode::kOpenExclusive:
+    case OpenMode::kOpenShared: flags |= O_RDWR; break;
+    case OpenMode::kOpenReadOnly: flags |= O_RDONLY; break;
+  }
+  int fd = ::open(path.c_str(), flags, 0644);
+  if (fd < 0) {
+    const int err = errno;
+    if (mode == OpenMode::kCreateNew && err == EEXIST) {
+      throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
+    }
+    throw dao::Error("ファイル '" + path + "' を開けません: " + reason(err) + "。", 3044);
+  }
+  if (mode == OpenMode::kCreateNew || mode == OpenMode::kOpenExclusive) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd);
+      if (err == EWOULDBLOCK) {
+        throw dao::Error("ファイル '" + path + "' は他のユーザーが使用中のため、排他モードで開けません。", 3045);
+      }
+      throw dao::Error("ファイル '" + path + "' をロックできません: " + reason(err) + "。", 3045);
+    }
+  }
+  return std::make_unique<PosixFile>(path, fd);
+}
+
+}  // namespace vellicor::jet3

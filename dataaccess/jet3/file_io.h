@@ -1,0 +1,42 @@
+// The file layer of the Jet 3 engine: positioned reads and writes, sync and the exclusive lock,
+// behind a plain interface so that tests can substitute a file that fails on demand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vellicor::jet3 {
+
+class FileIo {
+ public:
+  virtual ~FileIo() = default;
+  // Reads exactly n bytes at offset (bytes past the end read as zero); throws dao::Error.
+  virtual void readAt(uint64_t offset, void* buffer, size_t n) = 0;
+  // Writes exactly n bytes at offset; a short write or an OS failure throws dao::Error.
+  virtual void writeAt(uint64_t offset, const void* buffer, size_t n) = 0;
+  virtual void sync() = 0;
+  virtual uint64_t size() = 0;
+  virtual void truncate(uint64_t length) = 0;
+  // Releases the handle and the lock; never throws.
+  virtual void close() = 0;
+};
+
+enum class OpenMode {
+  kCreateNew,      // the file must not exist; created and locked exclusively
+  kOpenExclusive,  // read-write, locked exclusively
+  kOpenShared,     // read-write, no lock taken
+  kOpenReadOnly,
+};
+
+// The real POSIX file. An exclusive open takes flock(LOCK_EX | LOCK_NB): a second exclusive open
+// of the same file, by this process or another, fails until the first handle closes; the lock
+// goes away with the process. Failures throw dao::Error with a Japanese description.
+std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode);
+
+// How the engine opens files; tests pass their own to inject faults.
+using FileOpener = std::function<std::unique_ptr<FileIo>(const std::string& path, OpenMode mode)>;
+
+}  // namespace vellicor::jet3

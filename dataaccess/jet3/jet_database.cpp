@@ -1,0 +1,283 @@
+// Creating and opening Jet 3 database files, appending table definitions (with the checks Jet
+// 3.5 makes) and closing with everything committed.
+#include "dataaccess/jet3/jet_database.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "dataaccess/jet3/catalog.h"
+#include "dataaccess/jet3/codepage.h"
+#include "dataaccess/jet3/format.h"
+#include "dataaccess/jet3/header.h"
+#include "dataaccess/jet3/index.h"
+#include "dataaccess/jet3/jet_file_reader.h"
+#include "dataaccess/jet3/jet_recordset.h"
+#include "dataaccess/jet3/names.h"
+#include "dataaccess/jet3/pager.h"
+#include "dataaccess/jet3/row_writer.h"
+#include "dataaccess/jet3/table_writer.h"
+
+namespace vellicor::jet3 {
+namespace {
+
+uint16_t codePageOfLocale(const std::string& locale) {
+  const size_t at = locale.find("CP=");
+  if (at == std::string::npos) return fmt::kCodePage1252;
+  unsigned long cp = std::strtoul(locale.c_str() + at + 3, nullptr, 10);
+  if (cp != fmt::kCodePage932 && cp != fmt::kCodePage1252) {
+    throw dao::Error("ロケール '" + locale + "' のコードページ " + std::to_string(cp) + " には対応していません。", 3129);
+  }
+  return static_cast<uint16_t>(cp);
+}
+
+// Column type, stored length and fixed-ness of a DAO field type; false for types Jet 3 lacks.
+bool columnOf(int16_t daoType, std::optional<int32_t> size, uint8_t& type, uint16_t& length, bool& fixed) {
+  fixed = true;
+  switch (daoType) {
+    case dao::dbBoolean: type = fmt::kTypeBoolean, length = 1; return true;
+    case dao::dbByte: type = fmt::kTypeByte, length = 1; return true;
+    case dao::dbInteger: type = fmt::kTypeInteger, length = 2; return true;
+    case dao::dbLong: type = fmt::kTypeLong, length = 4; return true;
+    case dao::dbCurrency: type = fmt::kTypeCurrency, length = 8; return true;
+    case dao::dbSingle: type = fmt::kTypeSingle, length = 4; return true;
+    case dao::dbDouble: type = fmt::kTypeDouble, length = 8; return true;
+    case dao::dbDate: type = fmt::kTypeDate, length = 8; return true;
+    case dao::dbGUID: type = fmt::kTypeGuid, length = 16; return true;
+    case dao::dbText:
+    case dao::dbBinary:
+      type = daoType == dao::dbText ? fmt::kTypeText : fmt::kTypeBinary;
+      fixed = false;
+      length = static_cast<uint16_t>(size ? *size : static_cast<int32_t>(fmt::kMaxTextLength));
+      return true;
+    case dao::dbMemo: type = fmt::kTypeMemo, length = 0, fixed = false; return true;
+    case dao::dbLongBinary: type = fmt::kTypeOle, length = 0, fixed = false; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+JetDatabase::~JetDatabase() {
+  try {
+    close();
+  } catch (...) {
+    // The destructor of an abandoned database must not throw; close() reports failures.
+  }
+}
+
+std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const std::string& locale,
+                                                 const FileOpener& opener) {
+  const uint16_t cp = codePageOfLocale(locale);
+  std::unique_ptr<FileIo> file = opener(path, OpenMode::kCreateNew);
+  std::unique_ptr<JetDatabase> db(new JetDatabase());
+  db->path_ = path;
+  db->codePage_ = &CodePage::forId(cp);
+  try {
+    // The sort order is always General (0x0409), whatever the locale asks for. Jet finds tables by
+    // name through the MSysObjects ParentIdName index, whose text keys must match the sort order
+    // written here; the keys of the Japanese sort order come from Windows itself and cannot be
+    // computed here, while General keys of the names Oracle gives are known exactly. The code page
+    // of the locale (932 for Japanese) is kept for all text.
+    DatabaseHeader h;
+    h.sortOrder = fmt::kSortGeneral;
+    h.codePage = cp;
+    const HeaderPage page0 = encodeHeader(h);
+    file->writeAt(0, page0.data(), page0.size());
+    db->pager_ = std::make_unique<Pager>(std::move(file), 2);
+    db->catalog_ = Catalog::create(*db->pager_, cp, oleNow());
+    db->pager_->sync();
+  } catch (...) {
+    if (db->pager_) {
+      db->pager_->close();
+    } else {
+      file->close();
+    }
+    db->closed_ = true;
+    ::unlink(path.c_str());  // the file is ours: created just now and never handed out
+    throw;
+  }
+  return db;
+}
+
+std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exclusive, bool readOnly,
+                                               const FileOpener& opener) {
+  std::unique_ptr<FileIo> file =
+      opener(path, readOnly ? OpenMode::kOpenReadOnly : exclusive ? OpenMode::kOpenExclusive : OpenMode::kOpenShared);
+  uint8_t page0[fmt::kPageSize];
+  const uint64_t size = file->size();
+  if (size < fmt::kPageSize * 20u) {
+    file->close();
+    throw dao::Error("ファイル '" + path + "' は Jet 3 (Access 97) のデータベースではありません (ファイルが短すぎます)。", 3343);
+  }
+  file->readAt(0, page0, sizeof page0);
+  DatabaseHeader h;
+  try {
+    h = decodeHeader(page0, sizeof page0);
+  } catch (...) {
+    file->close();
+    throw;
+  }
+  if (h.databaseKey != 0 || h.hasPassword()) {
+    file->close();
+    throw dao::Error("データベース '" + path + "' は暗号化またはパスワードで保護されているため開けません。", 3031);
+  }
+  std::unique_ptr<JetDatabase> db(new JetDatabase());
+  db->path_ = path;
+  db->readOnly_ = readOnly;
+  db->codePage_ = &CodePage::forId(h.codePage);
+  db->pager_ = std::make_unique<Pager>(std::move(file), static_cast<uint32_t>(size / fmt::kPageSize));
+  try {
+    db->pager_->loadGlobalMap();
+    JetFileReader reader(path);
+    db->catalog_ = Catalog::load(*db->pager_, reader);
+  } catch (...) {
+    db->pager_->close();
+    db->closed_ = true;
+    throw;
+  }
+  return db;
+}
+
+void JetDatabase::checkOpen() const {
+  if (closed_) throw dao::Error("データベース '" + path_ + "' は既に閉じられています。", 3420);
+}
+
+void JetDatabase::checkWritable() const {
+  checkOpen();
+  if (readOnly_) throw dao::Error("データベース '" + path_ + "' は読み取り専用で開かれています。", 3027);
+}
+
+uint32_t JetDatabase::findTable(const std::string& utf8Name) const {
+  std::string bytes;
+  codePage_->encode(utf8Name, bytes);
+  std::vector<uint8_t> want;
+  appendTextKeyGeneral(want, bytes, true);
+  for (const CatalogObject& o : catalog_->objects()) {
+    if (o.parentId != fmt::kIdTablesContainer || o.type != fmt::kObjTypeTable) continue;
+    std::vector<uint8_t> have;
+    appendTextKeyGeneral(have, o.nameBytes, true);
+    if (have == want) return static_cast<uint32_t>(o.id);
+  }
+  return 0;
+}
+
+TableWriter* JetDatabase::writerFor(uint32_t tdefPage) {
+  auto it = writers_.find(tdefPage);
+  return it == writers_.end() ? nullptr : it->second.get();
+}
+
+void JetDatabase::appendTableDef(const dao::TableDef& def) {
+  checkWritable();
+  const std::string& table = def.name();
+  if (auto bad = checkName(table, *codePage_)) {
+    throw dao::Error("テーブル名 '" + table + "' は使用できません: " + *bad, 3125);
+  }
+  std::string nameBytes;
+  codePage_->encode(table, nameBytes);
+  if (catalog_->tableExists(nameBytes)) throw dao::Error("テーブル '" + table + "' は既に存在します。", 3010);
+  if (def.fields().empty()) {
+    throw dao::Error("テーブル '" + table + "' にはフィールドが定義されていないため追加できません。", 3264);
+  }
+  if (def.fields().size() > fmt::kMaxColumns) {
+    throw dao::Error("テーブル '" + table + "' のフィールドが多すぎます (" + std::to_string(def.fields().size()) +
+                         " 個、最大 255 個)。",
+                     3190);
+  }
+  TableDefinition td;
+  td.tableType = fmt::kTableTypeUser;
+  uint16_t fixedOffset = 0, varIndex = 0;
+  std::vector<std::vector<uint8_t>> keys;
+  for (const dao::FieldDef& f : def.fields()) {
+    const std::string where = "テーブル '" + table + "' のフィールド '" + f.name + "'";
+    if (auto bad = checkName(f.name, *codePage_)) throw dao::Error(where + " の名前は使用できません: " + *bad, 3125);
+    ColumnDef c;
+    bool fixed;
+    if (!columnOf(f.type, f.size, c.type, c.length, fixed)) {
+      throw dao::Error(where + " のデータ型 " + dao::dataTypeName(f.type) + " (" + std::to_string(f.type) +
+                           ") は Jet 3 (Access 97) のデータベースでは使用できません。",
+                       3259);
+    }
+    if ((f.type == dao::dbText || f.type == dao::dbBinary) && f.size &&
+        (*f.size < 1 || *f.size > static_cast<int32_t>(fmt::kMaxTextLength))) {
+      throw dao::Error(where + " のサイズ " + std::to_string(*f.size) + " は範囲外です (1 ～ 255)。", 3259);
+    }
+    std::string nb;
+    codePage_->encode(f.name, nb);
+    std::vector<uint8_t> key;
+    appendTextKeyGeneral(key, nb, true);
+    for (const auto& k : keys)
+      if (k == key) throw dao::Error(where + " は既に存在します。", 3191);
+    keys.push_back(std::move(key));
+    c.number = static_cast<uint16_t>(td.columns.size());
+    c.sortOrder = fmt::kSortGeneral;
+    c.codePage = codePage_->id();
+    c.flags = fixed ? (fmt::kColFixed | fmt::kColUpdatable) : fmt::kColUpdatable;
+    c.varIndex = varIndex;
+    if (fixed) {
+      c.fixedOffset = c.type == fmt::kTypeBoolean ? 0 : fixedOffset;
+      if (c.type != fmt::kTypeBoolean) fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);
+    } else {
+      ++varIndex;
+    }
+    c.name = nb;
+    td.columns.push_back(std::move(c));
+  }
+  td.maxColumns = static_cast<uint16_t>(td.columns.size());
+  const RowLayout layout = RowLayout::fromDefinition(td);
+  if (encodedRowLength(layout, 0) > fmt::kMaxRowSize) {
+    throw dao::Error("テーブル '" + table + "' のフィールドの合計サイズが大きすぎるため、レコードが 1 ページに収まりません。", 3047);
+  }
+  pager_->requirePages(8, true);
+  std::unique_ptr<TableWriter> writer = TableWriter::create(*pager_, std::move(td));
+  try {
+    catalog_->addTable(nameBytes, writer->tdefPage(), oleNow());
+  } catch (...) {
+    for (uint32_t p : writer->ownPages()) pager_->release(p);  // never referred to
+    throw;
+  }
+  writers_[writer->tdefPage()] = std::move(writer);
+}
+
+std::vector<std::string> JetDatabase::tableNames() {
+  checkOpen();
+  std::vector<std::string> out;
+  for (const CatalogObject* o : catalog_->userTables()) {
+    std::string utf8;
+    codePage_->decode(o->nameBytes, utf8);
+    out.push_back(std::move(utf8));
+  }
+  return out;
+}
+
+void JetDatabase::commitTables() {
+  for (auto& [page, w] : writers_)
+    if (w->uncommitted()) w->commit();
+}
+
+std::unique_ptr<dao::Recordset> JetDatabase::openRecordset(const std::string& source, int type) {
+  checkOpen();
+  const uint32_t tdef = findTable(source);
+  if (tdef == 0) throw dao::Error("テーブル '" + source + "' が見つかりません。", 3078);
+  return std::make_unique<JetRecordset>(*this, source, tdef, type);
+}
+
+void JetDatabase::close() {
+  if (closed_) return;
+  closed_ = true;
+  try {
+    if (!readOnly_) {
+      for (auto& [page, w] : writers_) w->commit();
+      pager_->commitGlobalMap();
+      pager_->sync();
+    }
+  } catch (...) {
+    writers_.clear();
+    pager_->close();
+    throw;
+  }
+  writers_.clear();
+  pager_->close();
+}
+
+}  // namespace vellicor::jet3

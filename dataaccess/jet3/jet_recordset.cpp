@@ -1,0 +1,331 @@
+// Table recordsets of the Jet workspace: the row being added (values coerced as they are set,
+// long values assembled from chunks and stored at Update) and the forward read of stored rows.
+#include "dataaccess/jet3/jet_recordset.h"
+
+#include <cstring>
+
+#include "dataaccess/jet3/codepage.h"
+#include "dataaccess/jet3/format.h"
+#include "dataaccess/jet3/jet_database.h"
+#include "dataaccess/jet3/jet_file_reader.h"
+#include "dataaccess/jet3/long_value_writer.h"
+#include "dataaccess/jet3/pager.h"
+#include "dataaccess/jet3/read_le.h"
+#include "dataaccess/jet3/table_writer.h"
+
+namespace vellicor::jet3 {
+namespace {
+
+bool isLong(uint8_t type) { return type == fmt::kTypeMemo || type == fmt::kTypeOle; }
+
+}  // namespace
+
+// ---- JetField ------------------------------------------------------------------------------
+
+JetField::JetField(JetRecordset& rs, size_t index, std::string name, int16_t type, int32_t size, uint16_t length)
+    : rs_(rs), index_(index), name_(std::move(name)), type_(type), size_(size) {
+  target.type = static_cast<uint8_t>(type);
+  target.maxLength = length;
+  target.tableName = &rs.tableName();
+  target.fieldName = &name_;
+}
+
+void JetField::clear() {
+  isNull = true;
+  boolValue = false;
+  std::memset(fixed, 0, sizeof fixed);
+  bytes.clear();
+  pending.clear();
+}
+
+void JetField::setValue(const dao::Variant& v) {
+  rs_.checkOpen();
+  if (!rs_.editing()) {
+    throw dao::Error("テーブル '" + rs_.tableName() + "' のフィールド '" + name_ +
+                         "' に値を設定する前に AddNew を呼び出してください。",
+                     3020);
+  }
+  if (dao::isNull(v)) {
+    clear();
+    return;
+  }
+  switch (target.type) {
+    case fmt::kTypeText: {
+      bytes.clear();
+      rs_.database().addSubstitutions(coerceText(v, target, rs_.database().codePage(), bytes));
+      break;
+    }
+    case fmt::kTypeMemo:
+      bytes.clear();
+      pending.clear();
+      if (const auto* s = std::get_if<std::string>(&v)) {
+        pending.append(*s);
+      } else if (std::holds_alternative<dao::Bytes>(v)) {
+        refuseValue(target, "型が一致しません (バイナリの値はメモ型のフィールドに格納できません)", 3464);
+      } else {
+        textOf(v, pending);
+      }
+      break;
+    case fmt::kTypeBinary:
+    case fmt::kTypeOle:
+      bytes.clear();
+      pending.clear();
+      coerceBytes(v, target, bytes);
+      break;
+    default: coerceFixed(v, target, fixed, &boolValue); break;
+  }
+  isNull = false;
+}
+
+void JetField::appendChunk(const dao::Bytes& piece) {
+  rs_.checkOpen();
+  if (!rs_.editing()) {
+    throw dao::Error("テーブル '" + rs_.tableName() + "' のフィールド '" + name_ +
+                         "' に AppendChunk する前に AddNew を呼び出してください。",
+                     3020);
+  }
+  if (!isLong(target.type)) refuseValue(target, "AppendChunk はメモ型と OLE オブジェクト型のフィールドにだけ使えます", 3259);
+  // Memo pieces are UTF-8 and are converted as a whole at Update, so a piece may end inside a
+  // character.
+  std::string& to = target.type == fmt::kTypeMemo ? pending : bytes;
+  if (to.size() + piece.size() > fmt::kLvLengthMask) refuseValue(target, "値が長すぎます (1 GB を超えます)", 3163);
+  to.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+  isNull = false;
+}
+
+dao::Variant JetField::value() const {
+  if (!rs_.editing()) return readValue();
+  if (isNull) return target.type == fmt::kTypeBoolean ? dao::Variant(false) : dao::Variant(dao::Null{});
+  switch (target.type) {
+    case fmt::kTypeBoolean: return boolValue;
+    case fmt::kTypeByte: return fixed[0];
+    case fmt::kTypeInteger: return static_cast<int16_t>(loadU16(fixed));
+    case fmt::kTypeLong: return static_cast<int32_t>(loadU32(fixed));
+    case fmt::kTypeCurrency: return dao::Currency{static_cast<int64_t>(loadU64(fixed))};
+    case fmt::kTypeSingle: {
+      float f;
+      std::memcpy(&f, fixed, 4);
+      return f;
+    }
+    case fmt::kTypeDouble:
+    case fmt::kTypeDate: {
+      double d;
+      std::memcpy(&d, fixed, 8);
+      return target.type == fmt::kTypeDate ? dao::Variant(dao::Date{d}) : dao::Variant(d);
+    }
+    case fmt::kTypeGuid: {
+      dao::Guid g;
+      std::memcpy(g.bytes.data(), fixed, 16);
+      return g;
+    }
+    case fmt::kTypeText: {
+      std::string s;
+      rs_.database().codePage().decode(bytes, s);
+      return s;
+    }
+    case fmt::kTypeMemo: return pending;
+    default: return dao::Bytes(bytes.begin(), bytes.end());
+  }
+}
+
+const dao::Variant& JetField::readValue() const { return rs_.currentValue(index_); }
+
+int64_t JetField::fieldSize() const {
+  if (rs_.editing()) return static_cast<int64_t>(target.type == fmt::kTypeMemo ? pending.size() : bytes.size());
+  const dao::Variant& v = readValue();
+  if (const auto* s = std::get_if<std::string>(&v)) return static_cast<int64_t>(s->size());
+  if (const auto* b = std::get_if<dao::Bytes>(&v)) return static_cast<int64_t>(b->size());
+  return 0;
+}
+
+dao::Bytes JetField::getChunk(int64_t offset, int32_t length) const {
+  if (offset < 0 || length < 0) throw dao::Error("GetChunk の引数が正しくありません。", 3003);
+  const dao::Variant& v = readValue();
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  if (const auto* s = std::get_if<std::string>(&v)) {
+    data = reinterpret_cast<const uint8_t*>(s->data());
+    size = s->size();
+  } else if (const auto* b = std::get_if<dao::Bytes>(&v)) {
+    data = b->data();
+    size = b->size();
+  }
+  if (static_cast<uint64_t>(offset) >= size) return {};
+  const size_t n = std::min<size_t>(static_cast<size_t>(length), size - static_cast<size_t>(offset));
+  return dao::Bytes(data + offset, data + offset + n);
+}
+
+// ---- JetRecordset --------------------------------------------------------------------------
+
+JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t tdefPage, int /*type*/)
+    : db_(db), tdefPage_(tdefPage) {
+  writer_ = db.writerFor(tdefPage);
+  TableDefinition def;
+  if (writer_) {
+    def = writer_->definition();
+  } else {
+    reader_ = std::make_unique<JetFileReader>(db.path());
+    def = reader_->readTable(tdefPage).def;
+  }
+  // The table's own spelling of its name, for messages.
+  table_ = table;
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDef& c = def.columns[i];
+    std::string name;
+    db.codePage().decode(c.name, name);
+    const bool variable = c.type == fmt::kTypeText || c.type == fmt::kTypeBinary;
+    fields_.push_back(std::make_unique<JetField>(*this, i, std::move(name), static_cast<int16_t>(c.type),
+                                                 isLong(c.type) ? 0 : c.length, variable ? c.length : c.length));
+  }
+  cells_.resize(fields_.size());
+  rowBuffer_.resize(fmt::kPageSize);
+  rowValues_.resize(fields_.size());
+  rowValueRead_.assign(fields_.size(), false);
+  // Reading: the rows committed so far, in storage order.
+  if (writer_ && writer_->rowCount() == 0) {
+    atEnd_ = true;
+    return;
+  }
+  if (writer_ && writer_->uncommitted()) writer_->commit();
+  if (!reader_) reader_ = std::make_unique<JetFileReader>(db.path());
+  cursor_ = std::make_unique<RowCursor>(*reader_, reader_->readTable(tdefPage));
+  atEnd_ = !cursor_->next();
+}
+
+JetRecordset::~JetRecordset() = default;
+
+void JetRecordset::checkOpen() const {
+  if (closed_) throw dao::Error("レコードセット '" + table_ + "' は既に閉じられています。", 3420);
+  db_.checkOpen();
+}
+
+bool JetRecordset::eof() const { return atEnd_; }
+
+void JetRecordset::moveNext() {
+  checkOpen();
+  if (atEnd_) throw dao::Error("カレント レコードがありません。", 3021);
+  atEnd_ = !cursor_->next();
+  rowValueRead_.assign(fields_.size(), false);
+}
+
+const dao::Variant& JetRecordset::currentValue(size_t index) {
+  checkOpen();
+  if (atEnd_ || !cursor_) throw dao::Error("カレント レコードがありません。", 3021);
+  if (!rowValueRead_[index]) {
+    rowValues_[index] = cursor_->value(index);
+    rowValueRead_[index] = true;
+  }
+  return rowValues_[index];
+}
+
+dao::Field& JetRecordset::operator[](int index) {
+  if (index < 0 || static_cast<size_t>(index) >= fields_.size()) {
+    throw dao::Error("テーブル '" + table_ + "' にフィールド番号 " + std::to_string(index) + " はありません。", 3265);
+  }
+  return *fields_[static_cast<size_t>(index)];
+}
+
+dao::Field& JetRecordset::operator[](std::string_view name) {
+  auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+  for (auto& f : fields_) {
+    const std::string& n = f->name();
+    if (n.size() != name.size()) continue;
+    size_t i = 0;
+    while (i < n.size() && lower(n[i]) == lower(name[i])) ++i;
+    if (i == n.size()) return *f;
+  }
+  throw dao::Error("テーブル '" + table_ + "' にフィールド '" + std::string(name) + "' はありません。", 3265);
+}
+
+void JetRecordset::addNew() {
+  checkOpen();
+  db_.checkWritable();
+  if (!writer_) {
+    throw dao::Error("テーブル '" + table_ + "' はこのデータベースを開く前から存在するため、行を追加できません。", 3027);
+  }
+  for (auto& f : fields_) f->clear();
+  editing_ = true;
+}
+
+void JetRecordset::update(int /*updateType*/, bool /*force*/) {
+  checkOpen();
+  if (!editing_) throw dao::Error("テーブル '" + table_ + "' の Update の前に AddNew を呼び出してください。", 3020);
+  const RowLayout& layout = writer_->layout();
+  // Memo text is converted to the code page as a whole.
+  for (auto& f : fields_) {
+    if (f->target.type == fmt::kTypeMemo && !f->isNull) {
+      f->bytes.clear();
+      db_.addSubstitutions(db_.codePage().encode(f->pending, f->bytes));
+    }
+  }
+  auto varBytes = [&](bool allowInline) {
+    size_t n = 0;
+    for (auto& f : fields_) {
+      if (f->isNull) continue;
+      if (isLong(f->target.type)) {
+        n += fmt::kLongValueHeaderSize + (allowInline && f->bytes.size() <= kLongValueInlineMax ? f->bytes.size() : 0);
+      } else if (f->target.type == fmt::kTypeText || f->target.type == fmt::kTypeBinary) {
+        n += f->bytes.size();
+      }
+    }
+    return n;
+  };
+  bool allowInline = true;
+  if (encodedRowLength(layout, varBytes(true)) > fmt::kMaxRowSize) allowInline = false;
+  if (encodedRowLength(layout, varBytes(false)) > fmt::kMaxRowSize) {
+    throw dao::Error("テーブル '" + table_ + "' のレコードが大きすぎるため保存できません (1 レコードは 2012 バイトまで)。", 3047);
+  }
+  // Pages this row may take, checked before anything is written so that a refusal at the size
+  // limit leaves nothing behind.
+  uint64_t pages = 1;
+  for (auto& f : fields_) {
+    if (f->isNull || !isLong(f->target.type)) continue;
+    const size_t n = f->bytes.size();
+    if (allowInline && n <= kLongValueInlineMax) continue;
+    pages += n <= fmt::kLvMaxPieceOnPage ? 1 : (n + fmt::kLvMaxPieceOnPage - 1) / fmt::kLvMaxPieceOnPage;
+  }
+  if (pages > db_.pager().pagesLeftForData()) db_.pager().requirePages(static_cast<uint32_t>(std::min<uint64_t>(pages, UINT32_MAX)));
+
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    JetField& f = *fields_[i];
+    CellValue& c = cells_[i];
+    c.isNull = f.isNull;
+    c.boolValue = f.boolValue;
+    if (f.target.type == fmt::kTypeText || f.target.type == fmt::kTypeBinary) {
+      c.data = reinterpret_cast<const uint8_t*>(f.bytes.data());
+      c.size = f.bytes.size();
+    } else if (isLong(f.target.type)) {
+      if (f.isNull) continue;
+      uint8_t header[fmt::kLongValueHeaderSize];
+      f.cell.clear();
+      if (allowInline && f.bytes.size() <= kLongValueInlineMax) {
+        LongValueWriter::inlineHeader(f.bytes.size(), header);
+        f.cell.append(reinterpret_cast<const char*>(header), sizeof header);
+        f.cell.append(f.bytes);
+      } else {
+        writer_->longValues(i).store(reinterpret_cast<const uint8_t*>(f.bytes.data()), f.bytes.size(), header);
+        f.cell.append(reinterpret_cast<const char*>(header), sizeof header);
+      }
+      c.data = reinterpret_cast<const uint8_t*>(f.cell.data());
+      c.size = f.cell.size();
+    } else {
+      std::memcpy(c.fixed, f.fixed, sizeof c.fixed);
+    }
+  }
+  const size_t length = encodeRow(layout, cells_.data(), rowBuffer_.data(), fmt::kMaxRowSize);
+  if (length == 0) {
+    throw dao::Error("テーブル '" + table_ + "' のレコードはこの形式で保存できません (可変長フィールドが多すぎます)。", 3047);
+  }
+  writer_->addRow(rowBuffer_.data(), length);
+  editing_ = false;
+}
+
+void JetRecordset::close() {
+  if (closed_) return;
+  closed_ = true;
+  editing_ = false;
+  cursor_.reset();
+  reader_.reset();
+}
+
+}  // namespace vellicor::jet3

@@ -1,0 +1,45 @@
+// The long values (Memo, OLE) of one column: values short enough go inline into the row, values
+// up to one page piece become one row on a shared LVAL page, longer ones a chain of LVAL pages.
+// LVAL pages are recorded in the column's own two usage maps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "dataaccess/jet3/data_page.h"
+#include "dataaccess/jet3/usage_map.h"
+
+namespace vellicor::jet3 {
+
+class Pager;
+
+// Values up to this many bytes are stored inside the row.
+inline constexpr size_t kLongValueInlineMax = 64;
+
+class LongValueWriter {
+ public:
+  LongValueWriter(Pager& pager, UsageMap owned, UsageMap freeSpace);
+
+  // Stores a value outside the row and fills the 12-byte field header that points at it.
+  // Either the value is stored completely or nothing is referenced (a refusal at the size limit
+  // leaves no half chain behind; its pages were never counted as in use).
+  void store(const uint8_t* data, size_t size, uint8_t header[fmt::kLongValueHeaderSize]);
+  // Fills the header of a value kept inside the row (the data follow the header there).
+  static void inlineHeader(size_t size, uint8_t header[fmt::kLongValueHeaderSize]);
+
+  // Writes the shared page as it stands (rows of earlier values must be on disk before the rows
+  // that point at them are committed).
+  void flush();
+  // Writes both usage-map rows.
+  void storeMaps();
+
+ private:
+  Pager& pager_;
+  UsageMap owned_;
+  UsageMap free_;
+  DataPage shared_;
+  uint32_t sharedPage_ = 0;  // 0: none yet
+  bool sharedDirty_ = false;
+};
+
+}  // namespace vellicor::jet3

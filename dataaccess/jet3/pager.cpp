@@ -1,0 +1,166 @@
+// Page allocation, page I/O and the global usage map on page 1 (bit 1 = free, covering every page
+// of the file: inline while the file fits one 1024-page window, else through bitmap pages).
+#include "dataaccess/jet3/pager.h"
+
+#include <cstring>
+
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/read_le.h"
+#include "dataaccess/jet3/usage_map.h"
+
+namespace vellicor::jet3 {
+namespace {
+
+// Pages kept back from row data so that the catalog can still be committed at the size limit.
+constexpr uint32_t kReservePages = 256;
+constexpr uint32_t kGlobalWindowBits = static_cast<uint32_t>(fmt::kMapInlineBits);
+
+[[noreturn]] void tooLarge() {
+  throw dao::Error("データベースのサイズが上限の 1 GB を超えるため、これ以上書き込めません。", 3011);
+}
+
+}  // namespace
+
+Pager::Pager(std::unique_ptr<FileIo> file, uint32_t pageCount)
+    : file_(std::move(file)), pageCount_(pageCount), pageOneRow1_(fmt::kMapRowSize, 0) {}
+
+Pager::~Pager() = default;
+
+uint32_t Pager::pagesLeftForData() const {
+  const uint32_t limit = fmt::kMaxPages - kReservePages;
+  return static_cast<uint32_t>((pageCount_ < limit ? limit - pageCount_ : 0) + free_.size());
+}
+
+void Pager::requirePages(uint32_t n, bool reserve) const {
+  const uint32_t limit = fmt::kMaxPages - (reserve ? 0 : kReservePages);
+  const uint64_t left = (pageCount_ < limit ? limit - pageCount_ : 0) + free_.size();
+  if (n > left) tooLarge();
+}
+
+uint32_t Pager::allocate(bool reserve) {
+  if (!free_.empty()) {
+    const uint32_t p = free_.first();
+    free_.erase(p);
+    return p;
+  }
+  const uint32_t limit = fmt::kMaxPages - (reserve ? 0 : kReservePages);
+  if (pageCount_ >= limit) tooLarge();
+  return pageCount_++;
+}
+
+uint32_t Pager::allocateRun(uint32_t n) {
+  if (static_cast<uint64_t>(pageCount_) + n > fmt::kMaxPages - kReservePages) tooLarge();
+  const uint32_t first = pageCount_;
+  pageCount_ += n;
+  return first;
+}
+
+void Pager::release(uint32_t page) { pendingRelease_.insert(page); }
+
+void Pager::loadGlobalMap() {
+  uint8_t page[fmt::kPageSize];
+  read(fmt::kGlobalMapPage, page);
+  const uint16_t rows = loadU16(page + fmt::kDataRowCount);
+  if (page[0] != fmt::kPageData || rows < 1 || rows > fmt::kMaxRowsPerPage) {
+    throw dao::Error("データベースの使用状況マップ (ページ 1) が壊れています。");
+  }
+  auto rowBounds = [&](uint16_t r, uint16_t& start, uint16_t& end) {
+    start = loadU16(page + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
+    end = r == 0 ? fmt::kPageSize : loadU16(page + fmt::kDataRowTable + 2 * (r - 1)) & fmt::kRowOffsetMask;
+    if (start >= end || start < fmt::kDataHeaderSize) throw dao::Error("データベースの使用状況マップ (ページ 1) が壊れています。");
+  };
+  uint16_t s0, e0;
+  rowBounds(0, s0, e0);
+  PageSet freePages;
+  std::vector<uint32_t> bitmaps = decodeMapRow(page + s0, e0 - s0, *this, pageCount_, freePages);
+  for (uint32_t p : freePages.members())
+    if (p > fmt::kGlobalMapPage) free_.insert(p);
+  for (uint32_t b : bitmaps) {
+    if (b == 0) break;
+    globalBitmapPages_.push_back(b);
+  }
+  if (rows >= 2) {
+    uint16_t s1, e1;
+    rowBounds(1, s1, e1);
+    pageOneRow1_.assign(page + s1, page + e1);
+  }
+}
+
+void Pager::read(uint32_t page, uint8_t* out) {
+  file_->readAt(static_cast<uint64_t>(page) * fmt::kPageSize, out, fmt::kPageSize);
+}
+
+void Pager::write(uint32_t page, const uint8_t* bytes) {
+  file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize, bytes, fmt::kPageSize);
+}
+
+void Pager::writeBytes(uint32_t page, size_t offset, const void* bytes, size_t n) {
+  file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize + offset, bytes, n);
+}
+
+void Pager::commitGlobalMap() {
+  // Make sure every page the map covers exists in the file (allocated pages are normally
+  // written already; a page given out but left unwritten reads as zeros).
+  const uint64_t wanted = static_cast<uint64_t>(pageCount_) * fmt::kPageSize;
+  if (file_->size() < wanted) file_->truncate(wanted);
+
+  auto isFree = [&](uint32_t p) { return p >= pageCount_ || free_.contains(p) || pendingRelease_.contains(p); };
+  if (pageCount_ > kGlobalWindowBits || !globalBitmapPages_.empty()) {
+    // Reference form: a bitmap page for every window up to the end of the file. Taking a bitmap
+    // page may itself grow the file into a further window.
+    for (;;) {
+      const size_t windows = (pageCount_ - 1) / fmt::kBitmapPageBits + 1;
+      if (windows > fmt::kMapReferencePointers) tooLarge();
+      if (globalBitmapPages_.size() >= windows) break;
+      globalBitmapPages_.push_back(allocate(true));
+    }
+    uint8_t bitmap[fmt::kPageSize];
+    for (size_t w = 0; w < globalBitmapPages_.size(); ++w) {
+      std::memset(bitmap, 0, sizeof bitmap);
+      bitmap[0] = fmt::kPageUsageBitmap;
+      bitmap[1] = fmt::kPageMarker;
+      const uint32_t base = static_cast<uint32_t>(w * fmt::kBitmapPageBits);
+      for (uint32_t i = 0; i < fmt::kBitmapPageBits; ++i) {
+        if (isFree(base + i)) bitmap[fmt::kBitmapPageHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+      }
+      write(globalBitmapPages_[w], bitmap);
+    }
+  }
+  writeGlobalRow();
+  for (uint32_t p : pendingRelease_.members()) free_.insert(p);
+  pendingRelease_.clear();
+}
+
+void Pager::writeGlobalRow() {
+  // Page 1: a data page owned by "1" with two rows: the global map and the second map as found.
+  uint8_t page[fmt::kPageSize] = {};
+  page[0] = fmt::kPageData;
+  page[1] = fmt::kPageMarker;
+  storeU32(page + fmt::kDataOwner, 1);
+  storeU16(page + fmt::kDataRowCount, 2);
+  const uint16_t row0 = static_cast<uint16_t>(fmt::kPageSize - fmt::kMapRowSize);
+  const uint16_t row1 = static_cast<uint16_t>(row0 - pageOneRow1_.size());
+  storeU16(page + fmt::kDataRowTable, row0);
+  storeU16(page + fmt::kDataRowTable + 2, row1);
+  storeU16(page + fmt::kDataFreeSpace, static_cast<uint16_t>(row1 - fmt::kDataHeaderSize - 4));
+  std::memcpy(page + row1, pageOneRow1_.data(), pageOneRow1_.size());
+  uint8_t* row = page + row0;
+  if (globalBitmapPages_.empty()) {
+    row[0] = fmt::kMapInline;  // start page 0
+    for (uint32_t p = 0; p < kGlobalWindowBits; ++p) {
+      if (p >= pageCount_ || free_.contains(p) || pendingRelease_.contains(p)) {
+        row[fmt::kMapInlineHeader + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+      }
+    }
+  } else {
+    row[0] = fmt::kMapReference;
+    for (size_t w = 0; w < globalBitmapPages_.size(); ++w) storeU32(row + 1 + 4 * w, globalBitmapPages_[w]);
+  }
+  write(fmt::kGlobalMapPage, page);
+}
+
+void Pager::sync() { file_->sync(); }
+
+void Pager::close() { file_->close(); }
+
+}  // namespace vellicor::jet3

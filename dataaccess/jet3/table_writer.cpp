@@ -1,0 +1,109 @@
+// Creation of a user table's pages and the append-only row stream of its data pages.
+#include "dataaccess/jet3/table_writer.h"
+
+#include <cstring>
+
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/pager.h"
+#include "dataaccess/jet3/read_le.h"
+
+namespace vellicor::jet3 {
+
+void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream) {
+  const size_t contentPerPage = fmt::kPageSize - fmt::kTdefPageHeader;
+  std::vector<uint32_t> pages{first};
+  for (size_t covered = fmt::kPageSize; covered < stream.size(); covered += contentPerPage) {
+    pages.push_back(pager.allocate(true));
+  }
+  uint8_t page[fmt::kPageSize];
+  size_t pos = 0;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    std::memset(page, 0, sizeof page);
+    size_t at = 0;
+    if (i == 0) {
+      const size_t n = std::min(fmt::kPageSize, stream.size());
+      std::memcpy(page, stream.data(), n);
+      pos = n;
+    } else {
+      page[0] = fmt::kPageTdef;
+      page[1] = fmt::kPageMarker;
+      page[2] = 'V';
+      page[3] = 'C';
+      at = fmt::kTdefPageHeader;
+      const size_t n = std::min(contentPerPage, stream.size() - pos);
+      std::memcpy(page + at, stream.data() + pos, n);
+      pos += n;
+    }
+    storeU32(page + fmt::kTdefNextPage, i + 1 < pages.size() ? pages[i + 1] : 0);
+    pager.write(pages[i], page);
+  }
+}
+
+std::unique_ptr<TableWriter> TableWriter::create(Pager& pager, TableDefinition def) {
+  std::unique_ptr<TableWriter> t(new TableWriter(pager, std::move(def)));
+  t->tdefPage_ = pager.allocate(true);
+  t->ownPages_.push_back(t->tdefPage_);
+  MapHolderWriter holders(pager);
+  t->owned_ = holders.addMap(true);
+  t->free_ = holders.addMap(true);
+  t->def_.ownedMap = t->owned_.rowPointer();
+  t->def_.freeMap = t->free_.rowPointer();
+  t->def_.longValueMaps.clear();
+  t->longValues_.resize(t->def_.columns.size());
+  for (size_t i = 0; i < t->def_.columns.size(); ++i) {
+    const ColumnDef& c = t->def_.columns[i];
+    if (c.type != fmt::kTypeMemo && c.type != fmt::kTypeOle) continue;
+    UsageMap owned = holders.addMap(true);
+    UsageMap freeSpace = holders.addMap(true);
+    t->def_.longValueMaps.push_back(LongValueMaps{c.number, owned.rowPointer(), freeSpace.rowPointer()});
+    t->longValues_[i] = std::make_unique<LongValueWriter>(pager, std::move(owned), std::move(freeSpace));
+  }
+  t->layout_ = RowLayout::fromDefinition(t->def_);
+  const std::vector<uint8_t> stream = encodeTdef(t->def_);
+  const size_t before = pager.pageCount();
+  writeTdefPages(pager, t->tdefPage_, stream);
+  holders.finish();
+  for (uint32_t p : holders.pages()) t->ownPages_.push_back(p);
+  for (uint32_t p = static_cast<uint32_t>(before); p < pager.pageCount(); ++p) t->ownPages_.push_back(p);
+  return t;
+}
+
+void TableWriter::addRow(const uint8_t* row, size_t length) {
+  if (pageNumber_ == 0 || !page_.fits(length)) {
+    if (pageNumber_ != 0) {
+      pager_.write(pageNumber_, page_.bytes());
+      free_.pages().erase(pageNumber_);
+      pageDirty_ = false;
+      if (++pagesSinceCommit_ >= kCommitInterval) commit();
+    }
+    pageNumber_ = pager_.allocate();
+    page_.reset(tdefPage_);
+    owned_.pages().insert(pageNumber_);
+    free_.pages().insert(pageNumber_);
+  }
+  uint8_t rowNumber;
+  std::memcpy(page_.append(length, rowNumber), row, length);
+  pageDirty_ = true;
+  ++rows_;
+}
+
+void TableWriter::commit() {
+  if (pageNumber_ != 0 && pageDirty_) {
+    pager_.write(pageNumber_, page_.bytes());
+    pageDirty_ = false;
+  }
+  for (auto& lv : longValues_)
+    if (lv) lv->flush();
+  pager_.commitGlobalMap();
+  owned_.store(pager_);
+  free_.store(pager_);
+  for (auto& lv : longValues_)
+    if (lv) lv->storeMaps();
+  uint8_t count[4];
+  storeU32(count, rows_);
+  pager_.writeBytes(tdefPage_, fmt::kTdefRowCount, count, sizeof count);
+  committedRows_ = rows_;
+  pagesSinceCommit_ = 0;
+}
+
+}  // namespace vellicor::jet3

@@ -1,0 +1,67 @@
+// A user table being written: its TDEF pages, the map rows of the table and of its long-value
+// columns, and its data pages, filled one row after another and streamed to the file page by
+// page so that memory stays bounded whatever the row count.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dataaccess/jet3/data_page.h"
+#include "dataaccess/jet3/long_value_writer.h"
+#include "dataaccess/jet3/row_writer.h"
+#include "dataaccess/jet3/tdef.h"
+#include "dataaccess/jet3/usage_map.h"
+
+namespace vellicor::jet3 {
+
+class Pager;
+
+// Writes a table definition's TDEF stream onto first (and continuation pages it allocates).
+void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream);
+
+class TableWriter {
+ public:
+  // Lays out a new table: allocates its TDEF page(s) and map holders, fills in the map pointers
+  // of def and writes those pages (nothing refers to them until the catalog row is committed).
+  static std::unique_ptr<TableWriter> create(Pager& pager, TableDefinition def);
+
+  uint32_t tdefPage() const { return tdefPage_; }
+  const TableDefinition& definition() const { return def_; }
+  const RowLayout& layout() const { return layout_; }
+  // Pages written for this table before its catalog row exists (TDEF, holders).
+  const std::vector<uint32_t>& ownPages() const { return ownPages_; }
+  LongValueWriter& longValues(size_t columnIndex) { return *longValues_[columnIndex]; }
+
+  // Appends an encoded row, starting a new data page when the current one is full. Every
+  // kCommitInterval full pages the table is committed.
+  void addRow(const uint8_t* row, size_t length);
+  // Makes every row added so far durable and visible: current page and long-value pages, then
+  // the global map, the usage maps and the TDEF row count (the order documented in pager.h).
+  void commit();
+  uint32_t rowCount() const { return rows_; }
+  uint32_t dataPages() const { return static_cast<uint32_t>(owned_.pages().size()); }
+  bool uncommitted() const { return rows_ != committedRows_; }
+
+  static constexpr uint32_t kCommitInterval = 64;
+
+ private:
+  TableWriter(Pager& pager, TableDefinition def) : pager_(pager), def_(std::move(def)) {}
+
+  Pager& pager_;
+  TableDefinition def_;
+  RowLayout layout_;
+  uint32_t tdefPage_ = 0;
+  std::vector<uint32_t> ownPages_;
+  UsageMap owned_;
+  UsageMap free_;
+  std::vector<std::unique_ptr<LongValueWriter>> longValues_;  // by column index (null if none)
+  DataPage page_;
+  uint32_t pageNumber_ = 0;  // 0: no data page yet
+  bool pageDirty_ = false;
+  uint32_t rows_ = 0;
+  uint32_t committedRows_ = 0;
+  uint32_t pagesSinceCommit_ = 0;
+};
+
+}  // namespace vellicor::jet3

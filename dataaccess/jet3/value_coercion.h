@@ -1,0 +1,43 @@
+// Conversion of a DAO value to what a Jet 3 field stores, as DAO converts values assigned to Jet
+// fields: numbers to the field's type with range checks, text to numbers and dates where it
+// parses, anything printable to text. Refusals throw dao::Error naming the table and field.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "dataaccess/variant.h"
+
+namespace vellicor::jet3 {
+
+class CodePage;
+
+struct FieldTarget {
+  uint8_t type = 0;        // fmt::ColumnType
+  uint16_t maxLength = 0;  // Text/Binary: bytes
+  const std::string* tableName = nullptr;
+  const std::string* fieldName = nullptr;
+};
+
+// Fixed-size types: writes the stored bytes (little-endian) into out (16 bytes room); for
+// Boolean sets *boolValue instead.
+void coerceFixed(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* boolValue);
+
+// Text and Memo: appends the code-page bytes of the value's text to out; returns the number of
+// characters the code page could not hold. Text checks the length limit.
+size_t coerceText(const dao::Variant& v, const FieldTarget& f, const CodePage& cp, std::string& out);
+
+// Binary and Long Binary: appends the value's bytes to out. Binary checks the length limit.
+void coerceBytes(const dao::Variant& v, const FieldTarget& f, std::string& out);
+
+// The text form that a non-text value takes in a Text or Memo field (UTF-8).
+void textOf(const dao::Variant& v, std::string& out);
+
+// "テーブル 'T' のフィールド 'F' に値を格納できません: <cause>"
+[[noreturn]] void refuseValue(const FieldTarget& f, const std::string& cause, int number = 3421);
+
+// OLE date limits of Jet: 100-01-01 00:00:00 .. 9999-12-31 23:59:59.
+bool dateInRange(double oa);
+
+}  // namespace vellicor::jet3
