@@ -1,0 +1,24 @@
+// The throttled repaint of a status label.
+#include "ui/status_line.h"
+
+namespace vellicor::ui {
+
+void StatusLine::set(const QString& text) {
+  if (label_->text() != text) {
+    label_->setText(text);
+    pending_ = true;
+  }
+  if (pending_ && (!sincePaint_.isValid() || sincePaint_.elapsed() >= kMinPaintIntervalMs)) paintNow();
+}
+
+void StatusLine::flush() {
+  if (pending_) paintNow();
+}
+
+void StatusLine::paintNow() {
+  label_->repaint();
+  pending_ = false;
+  sincePaint_.start();
+}
+
+}  // namespace vellicor::ui
