@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
   mdbtools nodejs npm
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth qt6-translations-l10n
   clang libclang-rt-14-dev
 )
 missing=()

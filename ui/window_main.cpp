@@ -38,10 +38,11 @@ int takeScreenshots(const QString& dir, const std::string& programDir) {
   const char* dbq = std::getenv("VELLICOR_SCREENSHOT_DBQ");
   const char* uid = std::getenv("VELLICOR_SCREENSHOT_UID");
   const char* pwd = std::getenv("VELLICOR_SCREENSHOT_PWD");
-  w.cmbDBQ->setEditText(QString::fromUtf8(dbq ? dbq : "ORCL"));
-  w.txtUID->setText(QString::fromUtf8(uid ? uid : "scott"));
+  // Sample inputs; the listing below reads the source named in the environment.
+  w.cmbDBQ->setEditText(QStringLiteral("ORCL"));
+  w.txtUID->setText(QStringLiteral("scott"));
   w.txtPass->setText(QStringLiteral("tiger"));
-  w.lblsaveFilename->setText(QDir(dir).absoluteFilePath(QStringLiteral("hr.mdb")));
+  w.lblsaveFilename->setText(QStringLiteral("/data/out/hr.mdb"));
   w.setMessage("テーブル取得中...3/14 EMP");
   w.setProgress("レコード = 1200/5000");
   if (!savePicture(w, QDir(dir).filePath(QStringLiteral("main.png")))) return 1;
@@ -61,7 +62,7 @@ int takeScreenshots(const QString& dir, const std::string& programDir) {
       dialog.addExport(QString::fromUtf8(n));
     }
   }
-  dialog.setSyutoku("EMP,DEPT");
+  dialog.setSyutoku("EMP,DEPT,EMPLOYEES,DEPARTMENTS");
   if (dialog.lstExport->count() > 0) dialog.lstExport->item(0)->setSelected(true);
   const bool ok = savePicture(dialog, QDir(dir).filePath(QStringLiteral("dialog.png")));
   dialog.hide();
@@ -70,7 +71,10 @@ int takeScreenshots(const QString& dir, const std::string& programDir) {
 
 }  // namespace
 
+}  // namespace vellicor::ui
+
 int runWindow(int argc, char** argv) {
+  using namespace vellicor::ui;
   QApplication app(argc, argv);
   QTranslator qtTexts;
   if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
@@ -86,9 +90,10 @@ int runWindow(int argc, char** argv) {
     }
     return takeScreenshots(args.at(at + 1), programDir);
   }
+  if (const QString dir = qEnvironmentVariable("VELLICOR_SCREENSHOT_DIR"); !dir.isEmpty()) {
+    return takeScreenshots(dir, programDir);
+  }
   frmMain w(WindowSetup::fromProcess(programDir));
   w.show();
   return app.exec();
 }
-
-}  // namespace vellicor::ui

@@ -1,10 +1,7 @@
 // The window program: what the command calls when it is started without arguments.
 #pragma once
 
-namespace vellicor::ui {
-
-// Runs the main window until it is closed and returns the exit code. A hidden option
-// "--screenshot DIR" instead writes DIR/main.png and DIR/dialog.png and returns.
+// Runs the main window until it is closed and returns the exit code. With VELLICOR_SCREENSHOT_DIR
+// set in the environment (or a hidden option "--screenshot DIR") it instead writes DIR/main.png
+// and DIR/dialog.png of the laid-out windows and returns.
 int runWindow(int argc, char** argv);
-
-}  // namespace vellicor::ui
