@@ -162,8 +162,15 @@ TEST_F(PgSource, BlockFetchCrossesBlocksAndDriverBatches) {
 
 TEST_F(PgSource, DictionaryViewsAndOddNames) {
   EXPECT_TRUE(open("select * from user_objects  where rownum<0")->eof());
+  // The count query agrees with the list (other tests and the benchmark may add tables).
   auto count = open("select count(*) from user_objects  where object_type in ('TABLE','VIEW')");
-  EXPECT_EQ(dao::toDisplayText(count->fields()[0].value()), "8");
+  int listedTablesAndViews = 0;
+  for (auto rs = open("select * from user_objects  where object_type in ('TABLE','VIEW')"); !rs->eof();
+       rs->moveNext()) {
+    ++listedTablesAndViews;
+  }
+  EXPECT_GE(listedTablesAndViews, 8);
+  EXPECT_EQ(dao::toDisplayText(count->fields()[0].value()), std::to_string(listedTablesAndViews));
 
   std::map<std::string, std::string> listed;
   for (auto rs = open("select * from user_objects "); !rs->eof(); rs->moveNext()) {
