@@ -54,12 +54,13 @@ std::string mdbReaderJson(const std::string& file, const std::string& table) {
                             shellQuote(file) + " " + shellQuote(table) + " 2>&1"));
 }
 
-std::string indexFaults(const std::string& file) {
+std::string indexFaults(const std::string& file, const std::vector<std::string>& tables) {
   std::ostringstream faults;
   try {
     jet3::JetFileReader reader(file);
     for (const jet3::CatalogEntry& e : reader.catalog()) {
       if (!e.isLocalTable()) continue;
+      if (!tables.empty() && std::find(tables.begin(), tables.end(), e.name) == tables.end()) continue;
       jet3::TableInfo t = reader.readTable(static_cast<uint32_t>(e.id));
       if (t.def.realIndexes.empty()) continue;
       std::set<uint32_t> rows;
