@@ -185,9 +185,14 @@ void frmMain::txtSyutokuTables_Change() {
 
 // ---- services of the run and the listing ----
 
-void frmMain::setMessage(const std::string& mes) { message_.set(q(mes)); }
+// A repaint of one line brings the other up to date too, so the screen shows one moment of the work.
+void frmMain::setMessage(const std::string& mes) {
+  if (message_.set(q(mes))) progress_.flush();
+}
 
-void frmMain::setProgress(const std::string& mes) { progress_.set(q(mes)); }
+void frmMain::setProgress(const std::string& mes) {
+  if (progress_.set(q(mes))) message_.flush();
+}
 
 void frmMain::flushStatus() {
   message_.flush();
@@ -208,9 +213,15 @@ void frmMain::setCheckValue(QCheckBox* box, int value) {
   box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
-int frmMain::sequencesBox() { return checkValue(chkSeq); }
+// The run reads the boxes right before its queries, which may take long: the status lines are
+// brought up to date first.
+int frmMain::sequencesBox() {
+  flushStatus();
+  return checkValue(chkSeq);
+}
 
 std::string frmMain::getWhereObjectType() {
+  flushStatus();
   return engine::whereObjectType(checkValue(chkTable), checkValue(chkView), checkValue(chkSynonym));
 }
 

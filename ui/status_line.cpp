@@ -3,12 +3,14 @@
 
 namespace vellicor::ui {
 
-void StatusLine::set(const QString& text) {
+bool StatusLine::set(const QString& text) {
   if (label_->text() != text) {
     label_->setText(text);
     pending_ = true;
   }
-  if (pending_ && (!sincePaint_.isValid() || sincePaint_.elapsed() >= kMinPaintIntervalMs)) paintNow();
+  if (!pending_ || (sincePaint_.isValid() && sincePaint_.elapsed() < kMinPaintIntervalMs)) return false;
+  paintNow();
+  return true;
 }
 
 void StatusLine::flush() {

@@ -15,7 +15,8 @@ class StatusLine {
   explicit StatusLine(QLabel* label = nullptr) : label_(label) {}
 
   // Replaces the text; repaints now unless the last repaint was less than the interval ago.
-  void set(const QString& text);
+  // True when it repainted.
+  bool set(const QString& text);
   // Repaints the label if its text changed since the last repaint.
   void flush();
 

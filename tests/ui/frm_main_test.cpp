@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QThread>
 
 #include "ui/frm_syutoku.h"
 #include "ui/twips.h"
@@ -350,10 +351,23 @@ void FrmMainTest::statusLinesRepaintThrottledAndEndOnLastText() {
   QCOMPARE(progress.painted, w->lblProgress->text());
   QVERIFY(progress.painted.endsWith(QStringLiteral(" 終了")));
 
-  w->setMessage("");
-  QTest::qWait(50);
+  // A message set right after a paint waits, and is painted with the next progress repaint or
+  // before the run's next query.
+  QThread::msleep(50);  // no event processing: only our repaints paint
+  w->setMessage("テーブル取得中...1/2 EMP");
+  w->setMessage("テーブル取得中...2/2 DEPT");
+  QCOMPARE(message.painted, QStringLiteral("テーブル取得中...1/2 EMP"));
+  QThread::msleep(50);  // no event processing: only our repaints paint
+  w->setProgress("レコード = 1/9");
+  QCOMPARE(message.painted, QStringLiteral("テーブル取得中...2/2 DEPT"));
+  w->setMessage("Oracleクローズ...");
+  w->getWhereObjectType();
+  QCOMPARE(message.painted, QStringLiteral("Oracleクローズ..."));
+
+  QThread::msleep(50);  // no event processing: only our repaints paint
   w->setMessage("");
   QCOMPARE(w->lblTable->text(), QString());
+  QCOMPARE(message.painted, QString());
 }
 
 void FrmMainTest::inputDuringARunIsDropped() {
