@@ -233,7 +233,15 @@ class Cp932 final : public CodePage {
       std::memcpy(p, s + i, run);
       p += run, i += run;
       if (i >= n) break;
-      const char32_t cp = nextUtf8(s, n, i);
+      char32_t cp;
+      if (i + 2 < n && s[i] >= 0xE1 && s[i] <= 0xEC && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
+        // The common case of Japanese text: a three-byte sequence that cannot be overlong or a
+        // surrogate (leads E0 and ED, which can, take the general path).
+        cp = (char32_t{s[i] & 0x0Fu} << 12) | (char32_t{s[i + 1] & 0x3Fu} << 6) | (s[i + 2] & 0x3Fu);
+        i += 3;
+      } else {
+        cp = nextUtf8(s, n, i);
+      }
       const uint16_t code = cp < 0x10000 ? fromUnicode_[cp] : 0;
       if (code == 0) {
         ++substituted;

@@ -187,6 +187,8 @@ TEST(CodePage, InvalidUtf8IsSubstitutedAndCountedNotDropped) {
       {bytes({0xF4, 0x90, 0x80, 0x80}), "????", 4},            // above U+10FFFF
       {bytes({0xFF, 0xFE}), "??", 2},                          // never valid
       {bytes({0xF0, 0x9F, 0x98}), "?", 1},                     // truncated emoji
+      {bytes({0xE3, 'A', 'B'}), "?AB", 1},                     // lead without continuation
+      {bytes({0xE3, 0x81, 0xC0, 'x'}), "??x", 2},              // bad third byte
   };
   for (const CodePage* cp : {&cp932(), &cp1252()}) {
     for (const auto& c : cases) {
