@@ -16,6 +16,9 @@ constexpr size_t kChildPointerBytes = 4;  // big-endian page number after a node
 constexpr uint8_t kLeafLevel = 0;
 constexpr uint8_t kNodeLevel = 1;
 constexpr uint32_t kMaxRowPage = 0xFFFFFF;  // the 3 bytes of a row pointer's page
+// Deeper than any real tree: with at least two children a node, 2^19 pages (1 GB) give ~19 levels.
+// The reader stops there instead of recursing through a crafted chain of pages.
+constexpr int kMaxDepth = 32;
 
 // Longest entry an intermediate page can take twice: a level must hold at least two entries
 // (plus its tail) or the tree would never narrow to one root.
@@ -119,6 +122,7 @@ class TreeReader {
   // Reads page `number` whose entries must not exceed `bound` (the parent's entry for it).
   void visit(uint32_t number, int depth, const Bytes* bound) {
     if (!seen_.insert(number).second) fault(number, "同じページが二度参照されています (循環)。");
+    if (depth > kMaxDepth) fault(number, "木の階層が深すぎます (" + std::to_string(depth) + " 段)。");
     if (visited_) visited_->push_back(number);
     Page page;
     readPage_(number, page);

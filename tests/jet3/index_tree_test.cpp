@@ -298,6 +298,28 @@ TEST(IndexTree, StructuralFaultsAreRefusedNamingThePage) {
     expectFault(f.t, f.leaf1, "entry shorter than its row pointer");
   }
   {
+    // A chain of 40 nodes with one child each above a single leaf: refused for its depth
+    // (a crafted file must not drive the reader into unbounded recursion).
+    Tree t = build({{{0x7F, 0x60, 0x00}, 5, 1}}, 500);
+    const uint32_t leaf = t.root;
+    const auto leafEntry = rawEntries(t.page(leaf))[0];
+    uint32_t child = leaf;
+    for (uint32_t n = 600; n < 640; ++n) {
+      Page p{};
+      p[0] = fmt::kPageIndexNode;
+      p[1] = fmt::kPageMarker;
+      p[fmt::kIdxLevelFlag] = 1;
+      storeU32(&p[fmt::kIdxOwner], kTdef);
+      auto e = leafEntry;
+      for (int k = 3; k >= 0; --k) e.push_back(static_cast<uint8_t>(child >> (8 * k)));
+      setEntries(p, {e}, 0);
+      t.pages[n] = p;
+      child = n;
+    }
+    t.root = child;
+    expectFault(t, 606, "tree deeper than any real one");  // depth 33 from root 639
+  }
+  {
     // Leaves swapped in the parent: order across pages breaks.
     Faulty f = faultyBase();
     Page& root = f.t.page(f.t.root);
