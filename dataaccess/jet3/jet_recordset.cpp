@@ -178,6 +178,8 @@ JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t t
                                                  isLong(c.type) ? 0 : c.length, variable ? c.length : c.length));
   }
   cells_.resize(fields_.size());
+  for (size_t i = 0; i < def.columns.size(); ++i)
+    if (!def.columns[i].isFixed()) variableFields_.push_back(i);
   rowBuffer_.resize(fmt::kPageSize);
   rowValues_.resize(fields_.size());
   rowValueRead_.assign(fields_.size(), false);
@@ -251,40 +253,47 @@ void JetRecordset::update(int /*updateType*/, bool /*force*/) {
   checkOpen();
   if (!editing_) throw dao::Error("テーブル '" + table_ + "' の Update の前に AddNew を呼び出してください。", 3020);
   const RowLayout& layout = writer_->layout();
-  // Memo text is converted to the code page as a whole.
-  for (auto& f : fields_) {
-    if (f->target.type == fmt::kTypeMemo && !f->isNull) {
-      f->bytes.clear();
-      db_.addSubstitutions(db_.codePage().encode(f->pending, f->bytes));
-    }
-  }
-  auto varBytes = [&](bool allowInline) {
-    size_t n = 0;
-    for (auto& f : fields_) {
-      if (f->isNull) continue;
-      if (isLong(f->target.type)) {
-        n += fmt::kLongValueHeaderSize + (allowInline && f->bytes.size() <= kLongValueInlineMax ? f->bytes.size() : 0);
-      } else if (f->target.type == fmt::kTypeText || f->target.type == fmt::kTypeBinary) {
-        n += f->bytes.size();
-      }
-    }
-    return n;
-  };
-  bool allowInline = true;
-  if (encodedRowLength(layout, varBytes(true)) > fmt::kMaxRowSize) allowInline = false;
-  if (encodedRowLength(layout, varBytes(false)) > fmt::kMaxRowSize) {
-    throw dao::Error("テーブル '" + table_ + "' のレコードが大きすぎるため保存できません (1 レコードは 2012 バイトまで)。", 3047);
-  }
-  // Pages this row may take, checked before anything is written so that a refusal at the size
-  // limit leaves nothing behind.
+  // Sizes of the variable part, with long values inside the row where they are short enough, and
+  // the pages the row may take. Memo text is converted to the code page as a whole here.
+  size_t varInline = 0, varOut = 0;
   uint64_t pages = 1;
-  for (auto& f : fields_) {
-    if (f->isNull || !isLong(f->target.type)) continue;
-    const size_t n = f->bytes.size();
-    if (allowInline && n <= kLongValueInlineMax) continue;
-    pages += n <= fmt::kLvMaxPieceOnPage ? 1 : (n + fmt::kLvMaxPieceOnPage - 1) / fmt::kLvMaxPieceOnPage;
+  for (size_t i : variableFields_) {
+    JetField& f = *fields_[i];
+    if (f.isNull) continue;
+    if (!isLong(f.target.type)) {
+      varInline += f.bytes.size();
+      varOut += f.bytes.size();
+      continue;
+    }
+    if (f.target.type == fmt::kTypeMemo) {
+      f.bytes.clear();
+      db_.addSubstitutions(db_.codePage().encode(f.pending, f.bytes));
+    }
+    const size_t n = f.bytes.size();
+    varOut += fmt::kLongValueHeaderSize;
+    varInline += fmt::kLongValueHeaderSize + (n <= kLongValueInlineMax ? n : 0);
+    if (n > kLongValueInlineMax) {
+      pages += n <= fmt::kLvMaxPieceOnPage ? 1 : (n + fmt::kLvMaxPieceOnPage - 1) / fmt::kLvMaxPieceOnPage;
+    }
   }
-  if (pages > db_.pager().pagesLeftForData()) db_.pager().requirePages(static_cast<uint32_t>(std::min<uint64_t>(pages, UINT32_MAX)));
+  // A row too long with short long values inside moves them all out to LVAL pages.
+  const bool allowInline = encodedRowLength(layout, varInline) <= fmt::kMaxRowSize;
+  if (!allowInline) {
+    if (encodedRowLength(layout, varOut) > fmt::kMaxRowSize) {
+      throw dao::Error("テーブル '" + table_ + "' のレコードが大きすぎるため保存できません (1 レコードは 2012 バイトまで)。", 3047);
+    }
+    pages = 1;
+    for (size_t i : variableFields_) {
+      const JetField& f = *fields_[i];
+      if (f.isNull || !isLong(f.target.type)) continue;
+      const size_t n = f.bytes.size();
+      pages += n <= fmt::kLvMaxPieceOnPage ? 1 : (n + fmt::kLvMaxPieceOnPage - 1) / fmt::kLvMaxPieceOnPage;
+    }
+  }
+  // Checked before anything is written, so that a refusal at the size limit leaves nothing behind.
+  if (pages > db_.pager().pagesLeftForData()) {
+    db_.pager().requirePages(static_cast<uint32_t>(std::min<uint64_t>(pages, UINT32_MAX)));
+  }
 
   for (size_t i = 0; i < fields_.size(); ++i) {
     JetField& f = *fields_[i];

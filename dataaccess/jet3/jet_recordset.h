@@ -92,6 +92,7 @@ class JetRecordset : public dao::Recordset, public dao::Fields {
   std::vector<bool> rowValueRead_;
   // Write side, reused from row to row
   std::vector<CellValue> cells_;
+  std::vector<size_t> variableFields_;  // Text, Binary, Memo, OLE
   std::vector<uint8_t> rowBuffer_;
   std::string conversion_;
 };

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "PageSet::exportBits reads its words as bytes");
+
 namespace vellicor::jet3 {
 
 class PageSet {
@@ -47,6 +49,13 @@ class PageSet {
     for (size_t i = words_.size(); i-- > 0;)
       if (words_[i]) return static_cast<uint32_t>(i * 64 + 63 - __builtin_clzll(words_[i]));
     return 0;
+  }
+  // ORs the membership bits of pages [base, base + bits) into out, bit i (LSB first in each byte)
+  // for page base + i: the layout of usage-map bitmaps. base and bits are multiples of 8.
+  void exportBits(uint32_t base, uint32_t bits, uint8_t* out) const {
+    const size_t firstByte = base / 8, bytes = bits / 8, have = words_.size() * 8;
+    const auto* src = reinterpret_cast<const uint8_t*>(words_.data());  // little-endian words
+    for (size_t i = 0; i < bytes && firstByte + i < have; ++i) out[i] |= src[firstByte + i];
   }
   // Members in ascending order.
   std::vector<uint32_t> members() const {

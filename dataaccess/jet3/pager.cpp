@@ -104,7 +104,6 @@ void Pager::commitGlobalMap() {
   const uint64_t wanted = static_cast<uint64_t>(pageCount_) * fmt::kPageSize;
   if (file_->size() < wanted) file_->truncate(wanted);
 
-  auto isFree = [&](uint32_t p) { return p >= pageCount_ || free_.contains(p) || pendingRelease_.contains(p); };
   if (pageCount_ > kGlobalWindowBits || !globalBitmapPages_.empty()) {
     // Reference form: a bitmap page for every window up to the end of the file. Taking a bitmap
     // page may itself grow the file into a further window.
@@ -117,18 +116,23 @@ void Pager::commitGlobalMap() {
     uint8_t bitmap[fmt::kPageSize];
     for (size_t w = 0; w < globalBitmapPages_.size(); ++w) {
       std::memset(bitmap, 0, sizeof bitmap);
+      freeBits(static_cast<uint32_t>(w * fmt::kBitmapPageBits), fmt::kBitmapPageBits, bitmap + fmt::kBitmapPageHeader);
       bitmap[0] = fmt::kPageUsageBitmap;
       bitmap[1] = fmt::kPageMarker;
-      const uint32_t base = static_cast<uint32_t>(w * fmt::kBitmapPageBits);
-      for (uint32_t i = 0; i < fmt::kBitmapPageBits; ++i) {
-        if (isFree(base + i)) bitmap[fmt::kBitmapPageHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-      }
       write(globalBitmapPages_[w], bitmap);
     }
   }
   writeGlobalRow();
   for (uint32_t p : pendingRelease_.members()) free_.insert(p);
   pendingRelease_.clear();
+}
+
+void Pager::freeBits(uint32_t base, uint32_t bits, uint8_t* out) const {
+  free_.exportBits(base, bits, out);
+  pendingRelease_.exportBits(base, bits, out);
+  for (uint32_t i = pageCount_ > base ? pageCount_ - base : 0; i < bits; ++i) {
+    out[i / 8] |= static_cast<uint8_t>(1u << (i % 8));  // past the end of the file
+  }
 }
 
 void Pager::writeGlobalRow() {
@@ -147,11 +151,7 @@ void Pager::writeGlobalRow() {
   uint8_t* row = page + row0;
   if (globalBitmapPages_.empty()) {
     row[0] = fmt::kMapInline;  // start page 0
-    for (uint32_t p = 0; p < kGlobalWindowBits; ++p) {
-      if (p >= pageCount_ || free_.contains(p) || pendingRelease_.contains(p)) {
-        row[fmt::kMapInlineHeader + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
-      }
-    }
+    freeBits(0, kGlobalWindowBits, row + fmt::kMapInlineHeader);
   } else {
     row[0] = fmt::kMapReference;
     for (size_t w = 0; w < globalBitmapPages_.size(); ++w) storeU32(row + 1 + 4 * w, globalBitmapPages_[w]);

@@ -65,6 +65,8 @@ class Pager {
 
  private:
   void writeGlobalRow();
+  // Bits of the global map for pages [base, base + bits): 1 = free.
+  void freeBits(uint32_t base, uint32_t bits, uint8_t* out) const;
 
   std::unique_ptr<FileIo> file_;
   uint32_t pageCount_;

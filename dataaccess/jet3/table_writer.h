@@ -43,7 +43,7 @@ class TableWriter {
   uint32_t dataPages() const { return static_cast<uint32_t>(owned_.pages().size()); }
   bool uncommitted() const { return rows_ != committedRows_; }
 
-  static constexpr uint32_t kCommitInterval = 64;
+  static constexpr uint32_t kCommitInterval = 512;  // 1 MiB of rows
 
  private:
   TableWriter(Pager& pager, TableDefinition def) : pager_(pager), def_(std::move(def)) {}

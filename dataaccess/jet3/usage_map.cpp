@@ -20,12 +20,7 @@ void UsageMap::store(Pager& pager) {
     if (pages_.empty() || pages_.last() - start < windowBits) {
       row[0] = fmt::kMapInline;
       storeU32(row + 1, start);
-      if (!pages_.empty()) {
-        for (uint32_t p : pages_.members()) {
-          const uint32_t bit = p - start;
-          row[fmt::kMapInlineHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-        }
-      }
+      pages_.exportBits(start, windowBits, row + fmt::kMapInlineHeader);
       pager.writeBytes(fmt::pointerPage(rowPointer_), rowOffset_, row, rowLength_);
       return;
     }
@@ -36,22 +31,17 @@ void UsageMap::store(Pager& pager) {
   const uint32_t lastWindow = pages_.last() / fmt::kBitmapPageBits;
   if (lastWindow >= maxWindows) throw dao::Error("使用状況マップがファイルの範囲を超えました。");
   if (bitmapPages_.size() <= lastWindow) bitmapPages_.resize(lastWindow + 1, 0);
-  std::vector<uint32_t> members = pages_.members();
   uint8_t bitmap[fmt::kPageSize];
-  size_t next = 0;
   for (uint32_t w = 0; w <= lastWindow; ++w) {
     const uint32_t base = w * static_cast<uint32_t>(fmt::kBitmapPageBits);
-    const size_t begin = next;
-    while (next < members.size() && members[next] < base + fmt::kBitmapPageBits) ++next;
-    if (begin == next && bitmapPages_[w] == 0) continue;
-    if (bitmapPages_[w] == 0) bitmapPages_[w] = pager.allocate(true);
     std::memset(bitmap, 0, sizeof bitmap);
+    pages_.exportBits(base, fmt::kBitmapPageBits, bitmap + fmt::kBitmapPageHeader);
+    bool any = false;
+    for (size_t i = fmt::kBitmapPageHeader; i < fmt::kPageSize && !any; ++i) any = bitmap[i] != 0;
+    if (!any && bitmapPages_[w] == 0) continue;
+    if (bitmapPages_[w] == 0) bitmapPages_[w] = pager.allocate(true);
     bitmap[0] = fmt::kPageUsageBitmap;
     bitmap[1] = fmt::kPageMarker;
-    for (size_t i = begin; i < next; ++i) {
-      const uint32_t bit = members[i] - base;
-      bitmap[fmt::kBitmapPageHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-    }
     pager.write(bitmapPages_[w], bitmap);
   }
   row[0] = fmt::kMapReference;
