@@ -2,9 +2,7 @@
 // count text of a selection, and the start-up choice of the file with the refresh of the local copy.
 #include "lists/pattern_file.h"
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -151,10 +149,18 @@ bool copyReplacing(const std::string& source, const std::string& target) {
   fs::path dest(target);
   if (fs::is_symlink(dest, ec)) dest = fs::weakly_canonical(dest, ec);
   if (ec) return false;
-  // A local copy that its owner made read-only is left alone.
-  if (fs::exists(dest, ec) && ::access(dest.c_str(), W_OK) != 0) return false;
+  // A local copy, or its folder, that its owner made read-only is left alone (also for root,
+  // whom the system would let write).
+  const auto writable = [](const fs::path& p) {
+    std::error_code e;
+    const fs::file_status st = fs::status(p, e);
+    return e || (st.permissions() & fs::perms::owner_write) != fs::perms::none;
+  };
+  const fs::path folder = dest.has_parent_path() ? dest.parent_path() : fs::path(".");
+  if ((fs::exists(dest, ec) && !writable(dest)) || !writable(folder)) return false;
   // Copy beside the target and rename over it, so a failed copy never leaves a truncated file.
-  const fs::path temp = dest.string() + ".tmp" + std::to_string(::getpid());
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const fs::path temp = dest.string() + ".tmp" + std::to_string(stamp);
   if (!fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec)) {
     fs::remove(temp, ec);
     return false;

@@ -43,7 +43,6 @@ QLabel* captionLabel(QWidget* parent, const char* name, const QString& text, boo
 frmMain::frmMain(WindowSetup setup, QWidget* parent)
     : QWidget(parent), setup_(std::move(setup)), syutoku_(std::make_unique<frmSyutoku>()) {
   if (!setup_.dialogs) setup_.dialogs = std::make_shared<QtDialogs>();
-  if (!setup_.copyPatternFile) setup_.copyPatternFile = lists::copyReplacing;
   buildControls();
   message_ = StatusLine(lblTable);
   progress_ = StatusLine(lblProgress);
@@ -143,7 +142,7 @@ void frmMain::Form_Load() {
   lblProgress->clear();
 
   const std::string local = setup_.programDir + "/" + lists::kPatternFileName;
-  const lists::PatternFileChoice choice = lists::choosePatternFile(local, setup_.copyPatternFile);
+  const lists::PatternFileChoice choice = lists::choosePatternFile(local);
   for (const std::string& m : choice.messages) messageBox(m, "");
   lblSyutoku->setToolTip(q(choice.tooltip));
   patternFile_ = choice.path;

@@ -1,5 +1,5 @@
 // What the main window takes from outside: the program directory, the Oracle client's settings,
-// the run's options, and the run, the listing, the boxes and the file copy (replaced by tests).
+// the run's options, and the run, the listing and the boxes (replaced by tests).
 #pragma once
 
 #include <cstdint>
@@ -31,7 +31,6 @@ struct WindowSetup {
   std::shared_ptr<Dialogs> dialogs; // the boxes and the save dialog
   RunFunction run;                  // the conversion run
   ListFunction listObjects;         // the object listing
-  lists::FileCopier copyPatternFile = lists::copyReplacing;
 
   // The settings of this process: the executable's directory, the environment, the real engine
   // and the real boxes.

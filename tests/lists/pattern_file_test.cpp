@@ -181,8 +181,13 @@ TEST(PatternCopy, ReplacesOrLeavesTheTargetWhole) {
   EXPECT_FALSE(copyReplacing(t.file("src"), t.file("nodir/dst")));
   EXPECT_FALSE(copyReplacing(t.file("missing"), t.file("dst")));
   EXPECT_EQ(readFile(t.file("dst")), "new content");
-  if (::geteuid() != 0) {
-    fs::permissions(t.file("dst"), fs::perms::owner_read);
-    EXPECT_FALSE(copyReplacing(t.file("src"), t.file("dst")));
-  }
+  // A read-only target, or a read-only folder, is not replaced.
+  fs::permissions(t.file("dst"), fs::perms::owner_read);
+  EXPECT_FALSE(copyReplacing(t.file("src"), t.file("dst")));
+  fs::permissions(t.file("dst"), fs::perms::owner_read | fs::perms::owner_write);
+  writeFile(t.file("ro/dst"), "old");
+  fs::permissions(t.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_FALSE(copyReplacing(t.file("src"), t.file("ro/dst")));
+  fs::permissions(t.file("ro"), fs::perms::owner_all);
+  EXPECT_EQ(readFile(t.file("ro/dst")), "old");
 }

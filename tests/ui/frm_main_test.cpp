@@ -149,18 +149,23 @@ void FrmMainTest::startupUsesMasterDirectlyWhenItNamesAnotherFile() {
 }
 
 void FrmMainTest::startupUsesMasterWhenTheCopyFails() {
-  WindowHarness h;
-  const std::string master = h.path("share/seltable.dat");
-  h.write("prog/seltable.dat", "@" + master + "\n# seltable.dat\n#古い\n");
-  h.write("share/seltable.dat", "@" + master + "\n" + kFivePatterns);
-  int copies = 0;
-  h.copier = [&copies](const std::string&, const std::string&) { ++copies; return false; };
-  auto w = h.open();
-  QCOMPARE(copies, 1);
-  QCOMPARE(w->patternFile(), master);
-  QCOMPARE(w->lblSyutoku->toolTip(), QString::fromStdString("採取パターン定義ファイルは" + master + "を参照します。"));
-  QCOMPARE(boxItems(w->cmbTablesPattern), (QStringList{"全テーブル", "営業", "全部"}));
-  QVERIFY(h.dialogs->messages.empty());
+  // A read-only local file, then a read-only program folder: the copy fails silently.
+  for (bool folder : {false, true}) {
+    WindowHarness h;
+    const std::string master = h.path("share/seltable.dat");
+    const std::string local = h.programDir() + "/seltable.dat";
+    h.write("prog/seltable.dat", "@" + master + "\n# seltable.dat\n#古い\n");
+    h.write("share/seltable.dat", "@" + master + "\n" + kFivePatterns);
+    const QString locked = QString::fromStdString(folder ? h.programDir() : local);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    auto w = h.open();
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(w->patternFile(), master);
+    QCOMPARE(w->lblSyutoku->toolTip(), QString::fromStdString("採取パターン定義ファイルは" + master + "を参照します。"));
+    QCOMPARE(boxItems(w->cmbTablesPattern), (QStringList{"全テーブル", "営業", "全部"}));
+    QCOMPARE(lists::loadPatterns(local).names[1], std::string("古い"));
+    QVERIFY(h.dialogs->messages.empty());
+  }
 }
 
 void FrmMainTest::startupReportsUnreachableMaster() {

@@ -39,7 +39,6 @@ class WindowHarness {
     s.programDir = programDir();
     s.oracle = oracle;
     s.dialogs = dialogs;
-    if (copier) s.copyPatternFile = copier;
     s.run = [this](engine::RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
                    const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
                    const std::string& suffix, const engine::RunOptions&) {
@@ -70,7 +69,6 @@ class WindowHarness {
   QTemporaryDir dir;
   std::shared_ptr<FakeDialogs> dialogs;
   lists::OracleClientEnv oracle;
-  lists::FileCopier copier;
   std::vector<RunCall> runs;
   int16_t runResult = 0;
   std::function<void(engine::RunHost&)> duringRun;
