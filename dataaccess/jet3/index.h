@@ -18,7 +18,9 @@ struct IndexEntry {
   std::vector<uint8_t> key;  // the key bytes of all index columns
   uint32_t page = 0;         // row pointer of the data row: 3-byte page, 1-byte row
   uint8_t row = 0;
-  // Entries sort by plain unsigned byte comparison of key, then page, then row.
+  // Entries sort by plain unsigned byte comparison of key, then page, then row (precisely: of the
+  // entry bytes key + 3-byte big-endian page + row, as Jet orders them; the same for real keys,
+  // none of which is a prefix of another).
   bool operator<(const IndexEntry& o) const;
   bool operator==(const IndexEntry& o) const = default;
 };

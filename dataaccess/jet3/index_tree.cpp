@@ -230,10 +230,21 @@ class TreeReader {
 
 }  // namespace
 
+// Compares the entries' bytes as a page stores them (key, then the big-endian row pointer),
+// which is the order Jet keeps. For real keys, which never are a prefix of one another, this is
+// key order, then page, then row.
 bool IndexEntry::operator<(const IndexEntry& o) const {
-  if (key != o.key) return lessBytes(key, o.key);
-  if (page != o.page) return page < o.page;
-  return row < o.row;
+  const uint8_t mine[kRowPointerBytes] = {static_cast<uint8_t>(page >> 16), static_cast<uint8_t>(page >> 8),
+                                          static_cast<uint8_t>(page), row};
+  const uint8_t theirs[kRowPointerBytes] = {static_cast<uint8_t>(o.page >> 16), static_cast<uint8_t>(o.page >> 8),
+                                            static_cast<uint8_t>(o.page), o.row};
+  const size_t n = key.size() + kRowPointerBytes, m = o.key.size() + kRowPointerBytes;
+  for (size_t i = 0; i < n && i < m; ++i) {
+    const uint8_t a = i < key.size() ? key[i] : mine[i - key.size()];
+    const uint8_t b = i < o.key.size() ? o.key[i] : theirs[i - o.key.size()];
+    if (a != b) return a < b;
+  }
+  return n < m;
 }
 
 uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,

@@ -173,6 +173,26 @@ TEST(IndexTree, DuplicateKeysAreKeptAndOrderedByRowPointer) {
   EXPECT_EQ(back.front().page, 1u);
 }
 
+// Keys that are prefixes of others (not produced by the key functions, but possible in callers'
+// data) still give a tree the reader accepts: entries sort by their stored bytes.
+TEST(IndexTree, PrefixKeysSortByEntryBytes) {
+  std::vector<IndexEntry> entries;
+  for (uint32_t i = 0; i < 300; ++i) {
+    entries.push_back({{0x41}, 0x10000 * (1 + i % 200) + i, 1});
+    entries.push_back({{0x41, 0x05}, 0x20 + i, 2});
+    entries.push_back({{0x41, 0x99, 0x01}, 0x30 + i, 3});
+  }
+  Tree t = build(entries);
+  const auto back = t.readBack();
+  ASSERT_EQ(back.size(), entries.size());
+  auto sorted = entries;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_TRUE(back == sorted);
+  IndexEntry shortKey{{0x41}, 0x010000, 0}, longKey{{0x41, 0x00}, 1, 0};
+  EXPECT_TRUE(longKey < shortKey);  // 41 00 00 00 01 00 < 41 01 00 00 00
+  EXPECT_FALSE(shortKey < longKey);
+}
+
 TEST(IndexTree, OverlongKeysAndRowPagesAreRefused) {
   std::vector<BuiltPage> out;
   uint32_t next = 10;
