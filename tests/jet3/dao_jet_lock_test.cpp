@@ -1,0 +1,96 @@
+// Exclusive opens hold an OS lock: a second open, from this process or another, fails with a
+// clear message until the first closes; the lock goes away with the process that held it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "dataaccess/dao.h"
+#include "support/writer_support.h"
+
+using namespace vellicor;
+using namespace vellicor::testing;
+
+namespace {
+
+// Exit status of a child process that tries an exclusive open: 0 opened, 1 refused, 2 other.
+int openInChild(const std::string& file) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int code = 2;
+    try {
+      jetWorkspace()->openDatabase(file, 1)->close();
+      code = 0;
+    } catch (const dao::Error& e) {
+      code = e.description().find("使用中") != std::string::npos ? 1 : 2;
+    } catch (...) {
+    }
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 3;
+}
+
+}  // namespace
+
+TEST(DaoJetLock, SecondExclusiveOpenFailsUntilTheFirstCloses) {
+  ScratchDir dir;
+  const std::string file = dir.path("locked.mdb");
+  auto ws = jetWorkspace();
+  auto created = ws->createDatabase(file, dao::dbLangJapanese);
+  // Creating holds the lock too.
+  EXPECT_EQ(openInChild(file), 1);
+  created->close();
+
+  auto first = ws->openDatabase(file, 1);
+  try {
+    ws->openDatabase(file, 1);
+    FAIL() << "second exclusive open succeeded";
+  } catch (const dao::Error& e) {
+    EXPECT_NE(e.description().find("locked.mdb"), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find("排他"), std::string::npos) << e.description();
+  }
+  EXPECT_EQ(openInChild(file), 1);
+  first->close();
+  EXPECT_EQ(openInChild(file), 0);
+  ws->openDatabase(file, 1)->close();
+}
+
+TEST(DaoJetLock, LockDiesWithTheProcess) {
+  ScratchDir dir;
+  const std::string file = dir.path("dies.mdb");
+  jetWorkspace()->createDatabase(file, dao::dbLangJapanese)->close();
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    auto db = jetWorkspace()->openDatabase(file, 1);
+    char c = 1;
+    (void)!write(pipeFds[1], &c, 1);
+    pause();  // killed below, never closes
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(pipeFds[0], &c, 1), 1);
+  EXPECT_EQ(openInChild(file), 1);
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  EXPECT_EQ(openInChild(file), 0);
+  close(pipeFds[0]);
+  close(pipeFds[1]);
+}
+
+TEST(DaoJetLock, CreateRefusesAnExistingFile) {
+  ScratchDir dir;
+  const std::string file = dir.path("exists.mdb");
+  auto ws = jetWorkspace();
+  ws->createDatabase(file, dao::dbLangJapanese)->close();
+  try {
+    ws->createDatabase(file, dao::dbLangJapanese);
+    FAIL() << "created over an existing file";
+  } catch (const dao::Error& e) {
+    EXPECT_NE(e.description().find("既に存在します"), std::string::npos) << e.description();
+  }
+  // The existing file was not touched.
+  EXPECT_EQ(mdbVersion(file), "JET3");
+}
