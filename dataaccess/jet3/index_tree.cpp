@@ -1,6 +1,7 @@
 // The index B-tree of Jet 3: bulk building of leaf and intermediate pages from sorted entries,
 // and a checking reader that walks a tree in key order.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <unordered_set>
 
@@ -234,12 +235,18 @@ class TreeReader {
 // which is the order Jet keeps. For real keys, which never are a prefix of one another, this is
 // key order, then page, then row.
 bool IndexEntry::operator<(const IndexEntry& o) const {
+  const size_t common = std::min(key.size(), o.key.size());
+  if (common > 0) {
+    const int c = std::memcmp(key.data(), o.key.data(), common);
+    if (c != 0) return c < 0;
+  }
+  if (key.size() == o.key.size()) return page != o.page ? page < o.page : row < o.row;
   const uint8_t mine[kRowPointerBytes] = {static_cast<uint8_t>(page >> 16), static_cast<uint8_t>(page >> 8),
                                           static_cast<uint8_t>(page), row};
   const uint8_t theirs[kRowPointerBytes] = {static_cast<uint8_t>(o.page >> 16), static_cast<uint8_t>(o.page >> 8),
                                             static_cast<uint8_t>(o.page), o.row};
   const size_t n = key.size() + kRowPointerBytes, m = o.key.size() + kRowPointerBytes;
-  for (size_t i = 0; i < n && i < m; ++i) {
+  for (size_t i = common; i < n && i < m; ++i) {
     const uint8_t a = i < key.size() ? key[i] : mine[i - key.size()];
     const uint8_t b = i < o.key.size() ? o.key[i] : theirs[i - o.key.size()];
     if (a != b) return a < b;
@@ -265,9 +272,10 @@ uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
       used = 0;
     }
     used += bytes.size();
-    level.back().last = bytes;
     level.back().entries.push_back(std::move(bytes));
   }
+  for (PagePlan& p : level)
+    if (!p.entries.empty()) p.last = p.entries.back();
   emitLevel(level, fmt::kPageIndexLeaf, kLeafLevel, tdefPage, allocatePage, out);
 
   // Intermediate levels until one page is left. Each page holds entries for its children (the
