@@ -111,12 +111,18 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     }
     throw dao::Error("ファイル '" + path + "' を開けません: " + reason(err) + "。", 3044);
   }
-  if (mode == OpenMode::kCreateNew || mode == OpenMode::kOpenExclusive) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // Our engine cannot share a file with another writer, so every read-write open locks the file
+  // exclusively; read-only opens take a shared lock, which keeps writers out while they read.
+  {
+    const int how = mode == OpenMode::kOpenReadOnly ? LOCK_SH : LOCK_EX;
+    if (::flock(fd, how | LOCK_NB) != 0) {
       const int err = errno;
       ::close(fd);
       if (err == EWOULDBLOCK) {
-        throw dao::Error("ファイル '" + path + "' は他のユーザーが使用中のため、排他モードで開けません。", 3045);
+        throw dao::Error(mode == OpenMode::kOpenReadOnly
+                             ? "ファイル '" + path + "' は他のユーザーが排他モードで使用中のため開けません。"
+                             : "ファイル '" + path + "' は他のユーザーが使用中のため、排他モードで開けません。",
+                         3045);
       }
       throw dao::Error("ファイル '" + path + "' をロックできません: " + reason(err) + "。", 3045);
     }

@@ -27,13 +27,14 @@ class FileIo {
 enum class OpenMode {
   kCreateNew,      // the file must not exist; created and locked exclusively
   kOpenExclusive,  // read-write, locked exclusively
-  kOpenShared,     // read-write, no lock taken
-  kOpenReadOnly,
+  kOpenShared,     // read-write without asking for exclusive use: still locked exclusively, as
+                   // the engine cannot share a file with another writer
+  kOpenReadOnly,   // shared lock: other readers may open the file, writers may not
 };
 
-// The real POSIX file. An exclusive open takes flock(LOCK_EX | LOCK_NB): a second exclusive open
-// of the same file, by this process or another, fails until the first handle closes; the lock
-// goes away with the process. Failures throw dao::Error with a Japanese description.
+// The real POSIX file. A read-write open takes flock(LOCK_EX | LOCK_NB): a second open of the
+// same file, by this process or another, fails until the first handle closes; the lock goes away
+// with the process. Failures throw dao::Error with a Japanese description.
 std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode);
 
 // How the engine opens files; tests pass their own to inject faults.

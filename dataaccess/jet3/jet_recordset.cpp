@@ -157,8 +157,8 @@ dao::Bytes JetField::getChunk(int64_t offset, int32_t length) const {
 
 // ---- JetRecordset --------------------------------------------------------------------------
 
-JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t tdefPage, int /*type*/)
-    : db_(db), tdefPage_(tdefPage) {
+JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t tdefPage, int type)
+    : db_(db), tdefPage_(tdefPage), readOnly_(type == dao::dbOpenSnapshot || type == dao::dbOpenForwardOnly) {
   writer_ = db.writerFor(tdefPage);
   TableDefinition def;
   if (writer_) {
@@ -242,6 +242,7 @@ dao::Field& JetRecordset::operator[](std::string_view name) {
 void JetRecordset::addNew() {
   checkOpen();
   db_.checkWritable();
+  if (readOnly_) throw dao::Error("テーブル '" + table_ + "' のスナップショットには行を追加できません。", 3027);
   if (!writer_) {
     throw dao::Error("テーブル '" + table_ + "' はこのデータベースを開く前から存在するため、行を追加できません。", 3027);
   }

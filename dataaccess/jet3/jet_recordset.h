@@ -80,6 +80,7 @@ class JetRecordset : public dao::Recordset, public dao::Fields {
   JetDatabase& db_;
   std::string table_;
   uint32_t tdefPage_;
+  bool readOnly_;
   TableWriter* writer_ = nullptr;
   std::vector<std::unique_ptr<JetField>> fields_;
   bool editing_ = false;

@@ -94,3 +94,20 @@ TEST(DaoJetLock, CreateRefusesAnExistingFile) {
   // The existing file was not touched.
   EXPECT_EQ(mdbVersion(file), "JET3");
 }
+
+TEST(DaoJetLock, ReadersShareAndKeepWritersOut) {
+  ScratchDir dir;
+  const std::string file = dir.path("readers.mdb");
+  auto ws = jetWorkspace();
+  ws->createDatabase(file, dao::dbLangJapanese)->close();
+  auto reader1 = ws->openDatabase(file, 0, true);
+  auto reader2 = ws->openDatabase(file, 0, true);
+  EXPECT_EQ(openInChild(file), 1);
+  EXPECT_THROW(ws->openDatabase(file, 0), dao::Error);  // a writer, even without asking for exclusivity
+  dao::TableDef td("T");
+  td.appendField(td.createField("X", dao::dbLong));
+  EXPECT_THROW(reader1->appendTableDef(td), dao::Error);
+  reader1->close();
+  reader2->close();
+  EXPECT_EQ(openInChild(file), 0);
+}
