@@ -210,6 +210,7 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
       if (k == key) throw dao::Error(where + " は既に存在します。", 3191);
     keys.push_back(std::move(key));
     c.number = static_cast<uint16_t>(td.columns.size());
+    c.numberAgain = static_cast<uint16_t>(c.number + 1);  // what Jet 3.5 writes in user tables
     c.sortOrder = fmt::kSortGeneral;
     c.codePage = codePage_->id();
     c.flags = fixed ? (fmt::kColFixed | fmt::kColUpdatable) : fmt::kColUpdatable;

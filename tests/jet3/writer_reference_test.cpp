@@ -132,3 +132,34 @@ TEST(WriterReference, EngineCatalogRowsMatchExceptDates) {
     EXPECT_EQ(a, b) << "catalog row " << r;
   }
 }
+
+TEST(WriterReference, UserTableColumnsAreDescribedAsJet35DescribesThem) {
+  // Jet 3.5 made Table12 of the reference file with Text(255) name, Text(255) data1, Long data2.
+  ScratchDir dir;
+  const std::string file = dir.path("user.mdb");
+  {
+    auto db = jetWorkspace()->createDatabase(file, dao::dbLangGeneral);
+    dao::TableDef td("Table12");
+    td.appendField(td.createField("name", dao::dbText));
+    td.appendField(td.createField("data1", dao::dbText, 255));
+    td.appendField(td.createField("data2", dao::dbLong));
+    db->appendTableDef(td);
+    db->close();
+  }
+  const Pages mine{readWholeFile(file)};
+  const Pages ref = reference();
+  const uint32_t ourTdef = 20;  // the first page after the engine's pages
+  const uint32_t refTdef = 83;
+  ASSERT_EQ(mine.page(ourTdef)[0], fmt::kPageTdef);
+  const uint8_t* a = mine.page(ourTdef);
+  const uint8_t* b = ref.page(refTdef);
+  EXPECT_EQ(a[fmt::kTdefTableType], b[fmt::kTdefTableType]);
+  for (size_t f : {fmt::kTdefMaxColumns, fmt::kTdefVarColumns, fmt::kTdefColumns}) {
+    EXPECT_EQ(jet3::loadU16(a + f), jet3::loadU16(b + f)) << f;
+  }
+  // Our table has no index; the reference one has two, whose counts precede the descriptors.
+  const uint8_t* ac = a + fmt::kTdefHeaderSize;
+  const uint8_t* bc = b + fmt::kTdefHeaderSize + 2 * fmt::kTdefRealIndexCountSize;
+  EXPECT_EQ(std::vector<uint8_t>(ac, ac + 3 * fmt::kColumnDescriptorSize + 17),
+            std::vector<uint8_t>(bc, bc + 3 * fmt::kColumnDescriptorSize + 17));  // descriptors and names
+}
