@@ -1,0 +1,121 @@
+// End-to-end runs of the real binary over the PostgreSQL stand-in: quoted object names, the
+// unsupported-type stop, a wrong password, a connection lost in the middle of a table, and the
+// listing command.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+
+#include "app_harness.h"
+
+namespace vellicor::e2e {
+namespace {
+
+constexpr const char* kSchema = "vellicor_r_e2e";
+
+class PgRunTest : public E2ETest {
+ protected:
+  void SetUp() override {
+    E2ETest::SetUp();
+    if (pg().templ.empty()) GTEST_SKIP() << "the PostgreSQL stand-in could not be started";
+    out = path("out.mdb");
+  }
+
+  Result run(const std::vector<std::string>& extra, const std::string& templ = "") {
+    std::vector<std::string> words = {"run", "-s", pg().server, "-u", pg().user, "-o", out, "--connect",
+                                      templ.empty() ? pg().templ : templ};
+    words.insert(words.end(), extra.begin(), extra.end());
+    return runVellicor(words, {{"VELLICOR_PASSWORD", pg().password}});
+  }
+
+  // A schema of this test binary's own, so that the stand-in's shared schema stays as it is. Its
+  // view kills its own server process half way through its rows.
+  static void prepareOwnSchema() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+      pg().psql(std::string("select pg_advisory_lock(4242);") + "create schema if not exists " + kSchema + ";" +
+                "create or replace view " + kSchema + ".dying_rows as select n, case when n = 1500 and "
+                "current_query() not like '%count(*)%' then pg_terminate_backend(pg_backend_pid()) end as killed "
+                "from generate_series(1, 3000) as n;" +
+                "create table if not exists " + kSchema + ".guid_keys (id integer, k uuid);" +
+                "select pg_advisory_unlock(4242);");
+    });
+  }
+
+  std::string out;
+};
+
+TEST_F(PgRunTest, NamesThatAreNotPlainIdentifiersAreCopied) {
+  const Result r = run({"--select", "Emp,order lines,DEPARTMENTS"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"DEPARTMENTS", "Emp", "order lines"}));
+  EXPECT_EQ(mdbRows(out, "Emp"), (std::vector<std::vector<std::string>>{{"1", "mixed"}}));
+  EXPECT_EQ(mdbRows(out, "order lines"), (std::vector<std::vector<std::string>>{{"1", "2"}}));
+  EXPECT_EQ(mdbRows(out, "DEPARTMENTS"), (std::vector<std::vector<std::string>>{
+                                             {"10", "総務部", "東京"}, {"20", "営業部", "大阪"}, {"30", "開発部", "<NULL>"}}));
+  const auto lines = logLines(out + ".log");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "テーブル order lines レコード件数 = 1 件"), lines.end());
+}
+
+TEST_F(PgRunTest, UnsupportedColumnTypeStopsTheRun) {
+  prepareOwnSchema();
+  const Result r = run({"--prefix", "P_"}, pg().templateInSchema(kSchema));
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("[Vellicor] GUID_KEYSテーブルkの型(15)はサポートされていません。"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("異常終了"), std::string::npos);
+  EXPECT_TRUE(mdbTables(out).empty());
+  const auto lines = logLines(out + ".log");
+  ASSERT_EQ(lines.size(), 2u);  // no time lines
+  EXPECT_EQ(lines[1], "テーブル GUID_KEYS レコード件数 = 0 件");
+}
+
+TEST_F(PgRunTest, ValueTheFieldCannotHoldEndsTheRun) {
+  const Result r = run({"--select", "DEPARTMENTS,ALL_TYPES,EMPLOYEES"});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("[異常終了] "), std::string::npos) << r.err;
+  EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"ALL_TYPES", "DEPARTMENTS", "EMPLOYEES"}));
+  const auto lines = logLines(out + ".log");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[3], "テーブル ALL_TYPES レコード件数 = 3 件");
+}
+
+TEST_F(PgRunTest, WrongPasswordIsAConnectFailureAndTouchesNothing) {
+  { std::ofstream(out) << "old"; }
+  const Result r = runVellicor({"run", "-s", pg().server, "-u", pg().user, "-o", out, "--connect", pg().templ},
+                               {{"VELLICOR_PASSWORD", "wrong"}});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("[Vellicor] DB接続に失敗しました。"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("上書き"), std::string::npos);
+  EXPECT_NE(r.out.find("password"), std::string::npos) << r.out;  // the driver's description
+  EXPECT_EQ(readText(out), "old");
+  EXPECT_FALSE(std::filesystem::exists(out + ".log"));
+}
+
+TEST_F(PgRunTest, ConnectionLostInTheMiddleOfATableEndsTheRun) {
+  prepareOwnSchema();
+  const Result r = run({"--views", "--select", "DYING_ROWS"}, pg().templateInSchema(kSchema));
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("[異常終了] "), std::string::npos) << r.err;
+  ASSERT_EQ(mdbTables(out), (std::vector<std::string>{"DYING_ROWS"}));
+  const auto rows = mdbRows(out, "DYING_ROWS");
+  EXPECT_LT(rows.size(), 3000u);
+  const auto lines = logLines(out + ".log");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "テーブル DYING_ROWS レコード件数 = 3000 件");
+}
+
+TEST_F(PgRunTest, ListCommandPrintsTheTickedKindsSorted) {
+  const Result r = runVellicor({"list", "-s", pg().server, "-u", pg().user, "--views", "--no-tables", "--connect",
+                                pg().templ},
+                               {{"VELLICOR_PASSWORD", pg().password}});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "EMP_DEPT\n");
+  const Result bad = runVellicor({"list", "-s", pg().server, "-u", pg().user, "--connect", pg().templ},
+                                 {{"VELLICOR_PASSWORD", "wrong"}});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("[Vellicor] DB接続に失敗しました。"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vellicor::e2e
