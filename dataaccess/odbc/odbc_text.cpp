@@ -40,8 +40,13 @@ void putWide(WideString& out, char32_t c) {
 }  // namespace
 
 void appendUtf8(std::string& out, const SQLWCHAR* units, size_t count) {
+  out.reserve(out.size() + count);
   for (size_t i = 0; i < count; ++i) {
     char32_t c = units[i];
+    if (c < 0x80) {  // the common case, kept short
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF) {
       if (i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
         c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
@@ -58,7 +63,6 @@ void appendUtf8(std::string& out, const SQLWCHAR* units, size_t count) {
 
 std::string toUtf8(const SQLWCHAR* units, size_t count) {
   std::string out;
-  out.reserve(count);
   appendUtf8(out, units, count);
   return out;
 }
