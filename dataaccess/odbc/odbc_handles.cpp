@@ -60,7 +60,10 @@ namespace {
 class Utf8CharacterType {
  public:
   Utf8CharacterType() {
-    utf8_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+      utf8_ = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
+      if (utf8_ != static_cast<locale_t>(0)) break;
+    }
     if (utf8_ != static_cast<locale_t>(0)) previous_ = uselocale(utf8_);
   }
   ~Utf8CharacterType() {

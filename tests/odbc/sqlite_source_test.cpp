@@ -273,6 +273,14 @@ TEST_F(SqliteSource, ClosingTheDatabaseInvalidatesItsRecordsets) {
   rs->close();  // closing twice is harmless
 }
 
+TEST_F(SqliteSource, ClosingTheWorkspaceClosesItsDatabases) {
+  auto rs = open("select * from DEPARTMENTS");
+  src_.workspace->close();
+  EXPECT_THROW(rs->eof(), dao::Error);
+  EXPECT_THROW(src_.db->openRecordset("select 1"), dao::Error);
+  EXPECT_THROW(src_.workspace->openDatabase("", dao::dbDriverNoPrompt, true, sqliteConnect()), dao::Error);
+}
+
 TEST(SqliteOddColumns, TypesTheRunRefusesKeepTheirOwnCodes) {
   const std::string connect = sqliteConnectWith("odd", R"(
     CREATE TABLE ODD_TYPES (C_RAW VARBINARY(16), C_TIME TIME, C_LONGRAW VARBINARY(2000));
