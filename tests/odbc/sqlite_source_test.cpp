@@ -241,6 +241,13 @@ TEST_F(SqliteSource, EveryListedObjectReadsWithTypesTheConversionAccepts) {
   }
 }
 
+TEST_F(SqliteSource, TableNamesListTablesAndViews) {
+  const std::vector<std::string> names = src_.db->tableNames();
+  for (const char* expected : {"DEPARTMENTS", "EMPLOYEES", "EMP_DEPT", "EMP", "USER_SEQUENCES"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
+  }
+}
+
 TEST_F(SqliteSource, FailuresRaiseTheDriversText) {
   try {
     open("select * from NO_SUCH_TABLE");
