@@ -100,6 +100,8 @@ class RowCursor {
   uint32_t rowPointer() const { return rowPointer_; }    // the slot the scan found
   uint32_t dataPointer() const { return dataPointer_; }  // where the bytes are (overflow target)
   const std::vector<FieldBytes>& fields() const { return fields_; }
+  // The current row's bytes (fields() points into them), as stored at dataPointer().
+  const std::vector<uint8_t>& rowBytes() const { return rowBytes_; }
   dao::Variant value(size_t column);
   std::vector<dao::Variant> values();
   // "テーブル "X" の ページ p の行 r", for messages.
