@@ -140,9 +140,13 @@ int32_t sizeOf(SizeRule rule, const ColumnDescription& c) {
       return c.sqlType == SQL_INTEGER ? 10 : static_cast<int32_t>(digits(c));
     case SizeRule::DecimalText: {
       if (c.sqlType == SQL_BIGINT) return 20;  // 19 digits and the sign
-      // Unknown precision (Oracle's bare NUMBER): its 38 digits, sign and point.
-      const uint64_t p = c.columnSize > 0 ? digits(c) : 38;
-      return static_cast<int32_t>(std::min<uint64_t>(p + (c.decimalDigits > 0 ? 2 : 1), 255));
+      // Unknown precision (Oracle's bare NUMBER, 1E-130 written out): the longest text field.
+      if (c.columnSize == 0) return 255;
+      // Sign, the integer digits (at least the 0 of "0.5"), then point and scale digits.
+      const int64_t scale = c.decimalDigits;
+      const int64_t integerDigits = std::max<int64_t>(static_cast<int64_t>(digits(c)) - std::max<int64_t>(scale, 0), 1);
+      const int64_t length = 1 + integerDigits + (scale > 0 ? 1 + scale : 0);
+      return static_cast<int32_t>(std::min<int64_t>(length, 255));
     }
   }
   return 0;

@@ -73,7 +73,7 @@ TEST_F(PgSource, DeliversEveryKindOfValueExactly) {
   EXPECT_EQ(at(*rs, "c_num15_2"), dao::Variant(1234567890123.45));
   EXPECT_EQ(at(*rs, "c_num20"), text("12345678901234567890"));
   EXPECT_EQ(at(*rs, "c_num30_5"), text("1234567890123456789012345.12345"));
-  EXPECT_EQ(at(*rs, "c_number"), text("3.14159265358979323846264338327950288"));
+  EXPECT_EQ(at(*rs, "c_number"), text("1234567890123456789012.123456"));
   EXPECT_EQ(at(*rs, "c_char"), text("ABC       "));  // fixed length: padded, as the server sends it
   EXPECT_EQ(at(*rs, "c_varchar"), text("日本語のテキスト"));
   EXPECT_EQ(at(*rs, "c_vc200"), text("ｶﾀｶﾅ・ひらがな・漢字"));
@@ -100,7 +100,7 @@ TEST_F(PgSource, DeliversEveryKindOfValueExactly) {
   EXPECT_EQ(at(*rs, "c_num15_2"), dao::Variant(-9999999999999.99));
   EXPECT_EQ(at(*rs, "c_num20"), text("-99999999999999999999"));
   EXPECT_EQ(at(*rs, "c_num30_5"), text("-9999999999999999999999999.99999"));
-  EXPECT_EQ(at(*rs, "c_number"), text("-0.000000000000000000001"));
+  EXPECT_EQ(at(*rs, "c_number"), text("-0.000001"));
   EXPECT_EQ(at(*rs, "c_char"), text("全角１０文字ちょうど"));
   EXPECT_EQ(at(*rs, "c_varchar"), text(""));
   EXPECT_EQ(at(*rs, "c_vc200"), dao::Variant(repeat("長", 200)));

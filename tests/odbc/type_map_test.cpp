@@ -75,8 +75,11 @@ TEST(TypeMap, ExactNumericsNeverLoseDigits) {
       {SQL_DECIMAL, 16, 2, dao::dbText, 18, FetchKind::DecimalText},
       // NUMBER(3,-2) holds values up to 99900: five digits.
       {SQL_NUMERIC, 3, -2, dao::dbLong, 4, FetchKind::Int32},
-      // Precision unknown (a bare NUMBER): room for 38 digits, sign and point.
-      {SQL_NUMERIC, 0, 0, dao::dbText, 39, FetchKind::DecimalText},
+      // All scale: "-0.12345" needs the leading zero too.
+      {SQL_NUMERIC, 20, 20, dao::dbText, 23, FetchKind::DecimalText},
+      {SQL_NUMERIC, 17, 5, dao::dbText, 19, FetchKind::DecimalText},
+      // Precision unknown (a bare NUMBER can be written out to 130 places): the widest text.
+      {SQL_NUMERIC, 0, 0, dao::dbText, 255, FetchKind::DecimalText},
       {SQL_BIGINT, 19, 0, dao::dbText, 20, FetchKind::DecimalText},
   });
 }

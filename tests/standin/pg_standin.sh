@@ -43,7 +43,7 @@ port_free() {
 print_env() {
   local port
   port=$(cat "$DIR/port")
-  echo "export VELLICOR_PG_CONNECT='Driver={PostgreSQL Unicode};Servername=%DBQ%;Port=$port;Database=$PG_DATABASE;UID=%UID%;PWD=%PWD%;UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0;'"
+  echo "export VELLICOR_PG_CONNECT='Driver={PostgreSQL Unicode};Servername=%DBQ%;Port=$port;Database=$PG_DATABASE;UID=%UID%;PWD=%PWD%;UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0;CommLog=0;Debug=0;'"
   echo "export VELLICOR_PG_SERVER=127.0.0.1"
   echo "export VELLICOR_PG_USER=$PG_USER"
   printf "export VELLICOR_PG_PASSWORD=%q\n" "$PG_PASSWORD"
