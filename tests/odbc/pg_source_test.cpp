@@ -222,7 +222,7 @@ TEST_F(PgSource, ConnectionFailuresCarryTheDriversText) {
   EXPECT_NE(settings_.password.find_first_of(";}"), std::string::npos);
   EXPECT_THROW(ws->openDatabase("", dao::dbDriverNoPrompt, true,
                                 "Driver={PostgreSQL Unicode};Servername=" + settings_.server +
-                                    ";UID=" + settings_.user + ";PWD=" + settings_.password + ";"),
+                                    ";CommLog=0;UID=" + settings_.user + ";PWD=" + settings_.password + ";"),
                dao::Error);
 }
 
