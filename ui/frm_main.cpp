@@ -236,19 +236,24 @@ engine::Answer frmMain::askYesNo(const std::string& text, const std::string& cap
 
 // ---- the buttons ----
 
-template <typename Work>
-auto frmMain::holdingInput(Work work) {
+int16_t frmMain::holdingInput(const std::function<int16_t()>& work) {
   busy_ = true;
-  struct Done {
-    frmMain* w;
-    ~Done() {
-      w->flushStatus();
-      w->busy_ = false;
+  int16_t result = 1;
+  {
+    InputHold hold(this);
+    // The run and the listing report their own failures; anything that still escapes them ends
+    // the work as a failure with its description instead of ending the program.
+    try {
+      result = work();
+    } catch (const std::exception& e) {
+      messageBox(e.what(), "異常終了");
+    } catch (...) {
+      messageBox("予期しないエラーが発生しました。", "異常終了");
     }
-  };
-  InputHold hold(this);
-  Done done{this};
-  return work();
+  }
+  flushStatus();
+  busy_ = false;
+  return result;
 }
 
 bool frmMain::anyKindTicked() const {
@@ -344,6 +349,8 @@ void frmMain::cmdSyutoku_Click() {
     close();
     return;
   }
+  // No owner window, but shown over the main window rather than wherever the system puts it.
+  syutoku_->move(frameGeometry().center() - syutoku_->rect().center());
   setup_.dialogs->showModal(*syutoku_);
   if (!syutoku_->done) return;
   syutoku_->getSyutoku(strCurSyutoku);

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,8 +95,7 @@ class frmMain : public QWidget, public engine::RunHost {
   // Repaints both status lines if they changed since their last repaint.
   void flushStatus();
   // Runs work with the window's input held; a close asked for meanwhile happens afterwards.
-  template <typename Work>
-  auto holdingInput(Work work);
+  int16_t holdingInput(const std::function<int16_t()>& work);
 
   WindowSetup setup_;
   std::unique_ptr<frmSyutoku> syutoku_;

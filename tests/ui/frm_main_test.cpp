@@ -7,11 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include "ui/frm_syutoku.h"
 #include "ui/twips.h"
@@ -55,6 +58,8 @@ class FrmMainTest : public QObject {
   void objectTypeClauseReadsTheBoxesEachTime();
   void statusLinesRepaintThrottledAndEndOnLastText();
   void inputDuringARunIsDropped();
+  void realBoxesDuringARunTakeTheirAnswers();
+  void failureEscapingTheRunIsReported();
   void saveDialogLoop();
   void listingChecksAndFailure();
   void listingPreselectsAndAcceptsOrCancels();
@@ -400,6 +405,60 @@ void FrmMainTest::inputDuringARunIsDropped() {
   // The close asked for during the run happens once it is over, without the notice.
   QVERIFY(!w->isVisible());
   QVERIFY(h.dialogs->messages.empty());
+}
+
+void FrmMainTest::realBoxesDuringARunTakeTheirAnswers() {
+  WindowHarness h;
+  WindowSetup s = h.setup();
+  s.dialogs = std::make_shared<QtDialogs>();
+  frmMain w(s);
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  w.cmbDBQ->setEditText("ORCL");
+  w.txtUID->setText("scott");
+  w.lblsaveFilename->setText("/out/a.mdb");
+  // Each box is answered from the keyboard once it is up: No to the question, OK to the rest.
+  QStringList seen;
+  QTimer answer;
+  QPointer<QMessageBox> answered;
+  int waited = 0;
+  bool forced = false;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box && box == answered && ++waited > 100) {  // the key did not reach the box: fail, not hang
+      forced = true;
+      box->done(QMessageBox::Cancel);
+    }
+    if (!box || box == answered) return;
+    waited = 0;
+    answered = box;
+    seen << box->windowTitle() + "|" + box->text();
+    QTest::keyClick(box, box->text().contains(QStringLiteral("よろしいですか")) ? Qt::Key_N : Qt::Key_Return);
+  });
+  answer.start(20);
+  engine::Answer reply = engine::Answer::Yes;
+  h.duringRun = [&](engine::RunHost& host) {
+    reply = host.askYesNo("ファイルは上書きされます。よろしいですか？", "MDBファイル作成");
+  };
+  w.Command1->click();
+  answer.stop();
+  QVERIFY(!forced);
+  QCOMPARE(reply, engine::Answer::No);
+  QCOMPARE(seen, (QStringList{"MDBファイル作成|ファイルは上書きされます。よろしいですか？", "完了通知|正常終了しました。"}));
+}
+
+void FrmMainTest::failureEscapingTheRunIsReported() {
+  WindowHarness h;
+  auto w = h.open();
+  w->cmbDBQ->setEditText("ORCL");
+  w->txtUID->setText("scott");
+  w->lblsaveFilename->setText("/out/a.mdb");
+  h.duringRun = [](engine::RunHost&) { throw std::runtime_error("ディスクがいっぱいです。"); };
+  w->Command1->click();
+  QCOMPARE(h.dialogs->messages.size(), size_t(1));
+  QCOMPARE(h.dialogs->messages[0].text, QStringLiteral("ディスクがいっぱいです。"));
+  QCOMPARE(h.dialogs->messages[0].caption, QStringLiteral("異常終了"));
+  QCOMPARE(w->lblTable->text(), QStringLiteral("処理完了"));
 }
 
 void FrmMainTest::saveDialogLoop() {
