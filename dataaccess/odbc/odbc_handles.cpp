@@ -89,6 +89,8 @@ Connection::Connection(std::shared_ptr<Environment> env) : env_(std::move(env)) 
 }
 
 void Connection::open(const std::string& connect, bool readOnly) {
+  // DAO gives up a login after 20 seconds; an unreachable server must not hold the run longer.
+  SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
   WideString in = toWide(driverConnectString(connect));
   SQLWCHAR out[1024];
   SQLSMALLINT outLength = 0;

@@ -40,6 +40,8 @@ class Statement {
 
 class Connection {
  public:
+  static constexpr SQLULEN kLoginTimeoutSeconds = 20;
+
   explicit Connection(std::shared_ptr<Environment> env);
   ~Connection() { close(); }
   Connection(const Connection&) = delete;
