@@ -8,6 +8,7 @@
 #include <set>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/codepage.h"
 #include "dataaccess/jet3/index.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/read_le.h"
@@ -31,12 +32,13 @@ std::string describe(const IndexEntry& e) {
   return "[" + hexBytes(e.key) + "] → " + rowPlace(e.page, e.row);
 }
 
-// Why a column cannot be keyed by our code, or nullopt when it can.
-std::optional<std::string> unkeyable(const ColumnDef& col) {
+// Why a column cannot be keyed by our code, or nullopt when it can. `name` is the column's name
+// in UTF-8.
+std::optional<std::string> unkeyable(const ColumnDef& col, const std::string& name) {
   switch (col.type) {
     case fmt::kTypeText:
       if (col.sortOrder != fmt::kSortGeneral) {
-        return "列 \"" + col.name + "\" の並べ替え順 0x" + [&] {
+        return "列 \"" + name + "\" の並べ替え順 0x" + [&] {
           char buf[8];
           std::snprintf(buf, sizeof buf, "%04X", col.sortOrder);
           return std::string(buf);
@@ -45,13 +47,13 @@ std::optional<std::string> unkeyable(const ColumnDef& col) {
       return std::nullopt;
     case fmt::kTypeMemo:
     case fmt::kTypeOle:
-      return "列 \"" + col.name + "\" はメモ型または OLE オブジェクト型です。";
+      return "列 \"" + name + "\" はメモ型または OLE オブジェクト型です。";
     case fmt::kTypeBoolean: case fmt::kTypeByte: case fmt::kTypeInteger: case fmt::kTypeLong:
     case fmt::kTypeCurrency: case fmt::kTypeSingle: case fmt::kTypeDouble: case fmt::kTypeDate:
     case fmt::kTypeGuid: case fmt::kTypeBinary:
       return std::nullopt;
     default:
-      return "列 \"" + col.name + "\" の型 " + std::to_string(col.type) + " は不明です。";
+      return "列 \"" + name + "\" の型 " + std::to_string(col.type) + " は不明です。";
   }
 }
 
@@ -66,7 +68,7 @@ void appendColumnKey(std::vector<uint8_t>& key, const ColumnDef& col, const Fiel
   }
   const uint8_t* p = f.data;
   auto need = [&](size_t n) {
-    if (f.size < n) throw dao::Error("列 \"" + col.name + "\" の値が短すぎます。");
+    if (f.size < n) throw dao::Error("列番号 " + std::to_string(col.number) + " の値が短すぎます。");
   };
   switch (col.type) {
     case fmt::kTypeByte: need(1); appendByteKey(key, p[0], ascending); break;
@@ -140,7 +142,9 @@ std::vector<IndexCheckResult> checkTableIndexes(JetFileReader& reader, const Tab
         plan.result.detail = "インデックスが存在しない列番号 " + std::to_string(ic.column) + " を指しています。";
         break;
       }
-      if (auto why = unkeyable(*it); why && plan.result.status == IndexCheckResult::Status::kOk) {
+      std::string name;
+      reader.codePage().decode(it->name, name);
+      if (auto why = unkeyable(*it, name); why && plan.result.status == IndexCheckResult::Status::kOk) {
         plan.result.status = IndexCheckResult::Status::kNotCheckable;
         plan.result.detail = *why;
       }

@@ -76,7 +76,7 @@ std::vector<FieldBytes> splitRow(const TableDefinition& def, const uint8_t* row,
     if (col.isFixed()) {
       const size_t start = 1 + size_t{col.fixedOffset};
       if (start + col.length > varAreaEnd) {
-        badRow(place, "固定長列 \"" + col.name + "\" が行に収まりません。");
+        badRow(place, "固定長列 (列番号 " + std::to_string(col.number) + ") が行に収まりません。");
       }
       f.data = row + start;
       f.size = col.length;
@@ -96,7 +96,9 @@ dao::Variant decodeField(const ColumnDef& column, const FieldBytes& field, PageS
   if (!field.present) return dao::Null{};
   const size_t width = fixedWidth(column.type);
   if (width != 0 && field.size < width) {
-    badRow(place, "列 \"" + column.name + "\" の値が " + std::to_string(field.size) + " バイトしかありません。");
+    std::string name;
+    codePage.decode(column.name, name);
+    badRow(place, "列 \"" + name + "\" の値が " + std::to_string(field.size) + " バイトしかありません。");
   }
   const uint8_t* p = field.data;
   switch (column.type) {
