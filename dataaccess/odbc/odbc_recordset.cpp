@@ -179,6 +179,11 @@ void OdbcRecordset::prepareBuffers() {
     if (SQL_SUCCEEDED(SQLGetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &taken, 0, nullptr)) && taken >= 1 &&
         taken <= blockRows_) {
       blockRows_ = taken;
+    } else if (taken > blockRows_) {
+      // More rows than the buffers hold would be written past them: fall back to single rows.
+      blockRows_ = 1;
+      check(SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows_), 0),
+            SQL_HANDLE_STMT, stmt, "SQLSetStmtAttr");
     }
   }
   rowStatus_.assign(blockRows_, SQL_ROW_SUCCESS);

@@ -37,6 +37,9 @@ class OdbcRecordset final : public dao::Recordset {
   // Runs `sql` on the connection; throws dao::Error with the driver's text when it fails.
   OdbcRecordset(std::shared_ptr<Connection> connection, const std::string& sql);
   ~OdbcRecordset() override;
+  // The driver holds pointers into this object (bound buffers, row counters): it never moves.
+  OdbcRecordset(const OdbcRecordset&) = delete;
+  OdbcRecordset& operator=(const OdbcRecordset&) = delete;
 
   bool eof() const override;
   void moveNext() override;
