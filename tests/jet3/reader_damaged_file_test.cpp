@@ -108,6 +108,29 @@ TEST(ReaderDamagedFile, ShortAndForeignFilesAreRefusedAtOpen) {
   EXPECT_THROW(JetFileReader{"/tmp"}, dao::Error);
 }
 
+TEST(ReaderDamagedFile, EncryptedAndJet4FilesAreRefusedWithTheirReason) {
+  Bytes file = testing::readWholeFile(reference("size97.mdb"));
+  DatabaseHeader h = decodeHeader(file.data(), file.size());
+  h.databaseKey = 0x12345678;
+  const HeaderPage encrypted = encodeHeader(h);
+  std::copy(encrypted.begin(), encrypted.end(), file.begin());
+  ScratchFile f(file);
+  try {
+    JetFileReader reader(f.path());
+    ADD_FAILURE() << "encrypted file accepted";
+  } catch (const dao::Error& e) {
+    EXPECT_NE(e.description().find("暗号化"), std::string::npos) << e.description();
+  }
+  file[fmt::kHdrVersion] = 0x01;
+  f.write(file);
+  try {
+    JetFileReader reader(f.path());
+    ADD_FAILURE() << "Jet 4 file accepted";
+  } catch (const dao::Error& e) {
+    EXPECT_NE(e.description().find("Access 2000"), std::string::npos) << e.description();
+  }
+}
+
 TEST(ReaderDamagedFile, TruncatedFileGivesErrorWhenMissingPagesAreReached) {
   const Bytes nwind = testing::readWholeFile(reference("nwind.mdb"));
   // Cut at several points, including mid-page: every read either completes or reports dao::Error.
