@@ -19,6 +19,7 @@
 #include "ui/frm_syutoku.h"
 #include "ui/input_hold.h"
 #include "ui/twips.h"
+#include "ui/ui_font.h"
 
 namespace vellicor::ui {
 
@@ -54,7 +55,7 @@ frmMain::~frmMain() = default;
 void frmMain::buildControls() {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Vellicor変換"));
-  setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+  setFont(formFont());
 
   picMain = named(new QFrame(this), "picMain");
   picMain->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -12,6 +12,7 @@
 
 #include "lists/syutoku_tables.h"
 #include "ui/twips.h"
+#include "ui/ui_font.h"
 
 namespace vellicor::ui {
 
@@ -39,7 +40,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 frmSyutoku::frmSyutoku(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSyutoku"));
   setWindowTitle(QStringLiteral("オブジェクト選択"));
-  setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+  setFont(formFont());
 
   lstExport = makeList(this, "lstExport");
   lstSyutoku = makeList(this, "lstSyutoku");
@@ -96,16 +97,21 @@ void frmSyutoku::reset() {
 
 void frmSyutoku::addExport(const QString& name) { lstExport->addItem(name); }
 
+// The source keeps its unmoved entries, which are already in order: it is refilled with them
+// rather than losing entries one at a time, which is quadratic on lists of thousands of names.
 void frmSyutoku::moveSelected(QListWidget* source, QListWidget* target) {
-  source->setUpdatesEnabled(false);
-  QStringList moved;
+  // Selected rows read once: asking each entry walks every selection range.
+  std::vector<bool> selected(static_cast<size_t>(source->count()));
+  for (const QModelIndex& i : source->selectionModel()->selectedIndexes()) selected[static_cast<size_t>(i.row())] = true;
+  QStringList moved, kept;
   for (int p = 0; p < source->count(); ++p) {
-    if (source->item(p)->isSelected()) moved << source->item(p)->text();
+    (selected[static_cast<size_t>(p)] ? moved : kept) << source->item(p)->text();
   }
+  if (moved.isEmpty()) return;
+  source->setUpdatesEnabled(false);
   target->addItems(moved);
-  for (int p = source->count() - 1; p >= 0; --p) {
-    if (source->item(p)->isSelected()) delete source->takeItem(p);
-  }
+  source->clear();
+  source->addItems(kept);
   source->setUpdatesEnabled(true);
 }
 
@@ -128,18 +134,16 @@ void frmSyutoku::setSyutoku(const std::string& text) {
       start = i + 1;
     }
   }
-  lstExport->setUpdatesEnabled(false);
-  QStringList chosen;
-  std::vector<bool> named(static_cast<size_t>(lstExport->count()));
+  QStringList chosen, kept;
   for (int p = 0; p < lstExport->count(); ++p) {
     const QString name = lstExport->item(p)->text();
-    named[static_cast<size_t>(p)] = wanted.count(lists::reduceName(name.toStdString())) != 0;
-    if (named[static_cast<size_t>(p)]) chosen << name;
+    (wanted.count(lists::reduceName(name.toStdString())) ? chosen : kept) << name;
   }
+  if (chosen.isEmpty()) return;
+  lstExport->setUpdatesEnabled(false);
   lstSyutoku->addItems(chosen);
-  for (int p = lstExport->count() - 1; p >= 0; --p) {
-    if (named[static_cast<size_t>(p)]) delete lstExport->takeItem(p);
-  }
+  lstExport->clear();
+  lstExport->addItems(kept);
   lstExport->setUpdatesEnabled(true);
 }
 

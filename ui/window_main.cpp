@@ -81,15 +81,6 @@ int runWindow(int argc, char** argv) {
     app.installTranslator(&qtTexts);
   }
   const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
-  const QStringList args = app.arguments();
-  const qsizetype at = args.indexOf(QStringLiteral("--screenshot"));
-  if (at >= 0) {
-    if (at + 1 >= args.size()) {
-      std::fprintf(stderr, "usage: vellicor --screenshot DIR\n");
-      return 2;
-    }
-    return takeScreenshots(args.at(at + 1), programDir);
-  }
   if (const QString dir = qEnvironmentVariable("VELLICOR_SCREENSHOT_DIR"); !dir.isEmpty()) {
     return takeScreenshots(dir, programDir);
   }
