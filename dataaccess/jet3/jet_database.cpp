@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "dataaccess/jet3/catalog.h"
@@ -69,7 +70,13 @@ JetDatabase::~JetDatabase() {
 std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const std::string& locale,
                                                  const FileOpener& opener) {
   const uint16_t cp = codePageOfLocale(locale);
-  std::unique_ptr<FileIo> file = opener(path, OpenMode::kCreateNew);
+  if (::access(path.c_str(), F_OK) == 0) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
+  // The new file is built under a temporary name beside the target and linked to the target name
+  // only when it is complete, so that a process that dies while creating leaves no half-made
+  // database under the name (at most the temporary file). The lock taken on the temporary file
+  // stays with the file after the link.
+  const std::string building = path + ".vellicor-new-" + std::to_string(::getpid());
+  std::unique_ptr<FileIo> file = opener(building, OpenMode::kCreateNew);
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
   db->codePage_ = &CodePage::forId(cp);
@@ -87,6 +94,11 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
     db->pager_ = std::make_unique<Pager>(std::move(file), 2);
     db->catalog_ = Catalog::create(*db->pager_, cp, oleNow());
     db->pager_->sync();
+    if (::link(building.c_str(), path.c_str()) != 0) {
+      const int err = errno;
+      if (err == EEXIST) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
+      throw dao::Error("データベース '" + path + "' を作成できません: " + std::strerror(err) + "。", 3044);
+    }
   } catch (...) {
     if (db->pager_) {
       db->pager_->close();
@@ -94,9 +106,10 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
       file->close();
     }
     db->closed_ = true;
-    ::unlink(path.c_str());  // the file is ours: created just now and never handed out
+    ::unlink(building.c_str());
     throw;
   }
+  ::unlink(building.c_str());
   return db;
 }
 

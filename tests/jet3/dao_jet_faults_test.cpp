@@ -3,6 +3,10 @@
 // remains is one the readers read.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "dataaccess/dao.h"
@@ -143,6 +147,9 @@ TEST(DaoJetFaults, DiskFullAtAnyWriteLeavesAReadableFile) {
       EXPECT_EQ(code, 0) << table;
     }
   }
+  // A creation that failed left neither the target nor its temporary file behind.
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path("")))
+    EXPECT_EQ(entry.path().string().find(".vellicor-new-"), std::string::npos) << entry.path();
 }
 
 TEST(DaoJetFaults, FailedSyncAtCloseIsReported) {
@@ -153,4 +160,35 @@ TEST(DaoJetFaults, FailedSyncAtCloseIsReported) {
   addTable(*db, "T", 10, 0);
   plan.failSync = true;
   EXPECT_THROW(db->close(), dao::Error);
+}
+
+TEST(DaoJetFaults, ProcessKilledAtRandomMomentsLeavesAReadableFile) {
+  // A child writes tables and rows until it is killed; the file it leaves must open in mdbtools
+  // with every table it lists exportable. Delays spread over the run, fixed so runs repeat.
+  ScratchDir dir;
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string file = dir.path("killed" + std::to_string(round) + ".mdb");
+    const pid_t child = fork();
+    if (child == 0) {
+      try {
+        auto db = jetWorkspace()->createDatabase(file, dao::dbLangJapanese);
+        for (int t = 0;; ++t) addTable(*db, "T" + std::to_string(t), 200 + t * 50, t % 3 ? 0 : 2100);
+      } catch (...) {
+      }
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(20000 + round * 23000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    if (!std::filesystem::exists(file) || std::filesystem::file_size(file) == 0) continue;
+    EXPECT_EQ(mdbVersion(file), "JET3");
+    int code = 0;
+    runCommand("mdb-export " + shellQuote(file) + " MSysObjects > /dev/null 2>&1", &code);
+    EXPECT_EQ(code, 0);
+    for (const std::string& table : mdbTables(file)) {
+      runCommand("mdb-export " + shellQuote(file) + " " + shellQuote(table) + " > /dev/null 2>&1", &code);
+      EXPECT_EQ(code, 0) << table;
+    }
+  }
 }
