@@ -304,10 +304,7 @@ void frmMain::Command1_Click() {
                QStringLiteral(" 終了")).toStdString());
   flushStatus();
   cmbDBQ->setFocus();
-  if (closePending_) {
-    close();
-    return;
-  }
+  if (closeIfAsked()) return;
   if (result == 0) setup_.dialogs->message(this, QStringLiteral("正常終了しました。"), QStringLiteral("完了通知"));
 }
 
@@ -341,15 +338,12 @@ void frmMain::cmdSyutoku_Click() {
     setup_.dialogs->message(this, QStringLiteral("対象オブジェクトを１つ以上選択してください。"), QString());
     return;
   }
-  if (getUserObjects(server.toStdString(), user.toStdString(), pass.toStdString()) > 0) return;
+  const int16_t listed = getUserObjects(server.toStdString(), user.toStdString(), pass.toStdString());
+  if (closeIfAsked() || listed > 0) return;
   setMessage("");
   setProgress("");
   flushStatus();
   syutoku_->setSyutoku(strCurSyutoku);
-  if (closePending_) {
-    close();
-    return;
-  }
   // No owner window, but shown over the main window rather than wherever the system puts it.
   syutoku_->move(frameGeometry().center() - syutoku_->rect().center());
   setup_.dialogs->showModal(*syutoku_);
@@ -365,6 +359,13 @@ int16_t frmMain::getUserObjects(const std::string& server, const std::string& us
                               [&dialog](const std::string& name) { dialog.addExport(q(name)); },
                               setup_.runOptions);
   });
+}
+
+bool frmMain::closeIfAsked() {
+  if (!closePending_) return false;
+  closePending_ = false;
+  close();
+  return true;
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

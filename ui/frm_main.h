@@ -96,6 +96,8 @@ class frmMain : public QWidget, public engine::RunHost {
   void flushStatus();
   // Runs work with the window's input held; a close asked for meanwhile happens afterwards.
   int16_t holdingInput(const std::function<int16_t()>& work);
+  // Closes the window if that was asked for while it was busy; true when it did.
+  bool closeIfAsked();
 
   WindowSetup setup_;
   std::unique_ptr<frmSyutoku> syutoku_;

@@ -58,6 +58,7 @@ class FrmMainTest : public QObject {
   void objectTypeClauseReadsTheBoxesEachTime();
   void statusLinesRepaintThrottledAndEndOnLastText();
   void inputDuringARunIsDropped();
+  void closeDuringAListingHappensAfterIt();
   void realBoxesDuringARunTakeTheirAnswers();
   void failureEscapingTheRunIsReported();
   void saveDialogLoop();
@@ -405,6 +406,20 @@ void FrmMainTest::inputDuringARunIsDropped() {
   // The close asked for during the run happens once it is over, without the notice.
   QVERIFY(!w->isVisible());
   QVERIFY(h.dialogs->messages.empty());
+
+}
+
+void FrmMainTest::closeDuringAListingHappensAfterIt() {
+  WindowHarness h;
+  auto w = h.open();
+  w->cmbDBQ->setEditText("ORCL");
+  w->txtUID->setText("scott");
+  h.listed = {"EMP"};
+  h.listHook = [&w] { w->close(); };
+  w->cmdSyutoku->click();
+  QCOMPARE(h.listCalls, 1);
+  QVERIFY(!w->isVisible());
+  QCOMPARE(h.dialogs->modalShows, 0);
 }
 
 void FrmMainTest::realBoxesDuringARunTakeTheirAnswers() {

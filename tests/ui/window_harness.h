@@ -51,6 +51,7 @@ class WindowHarness {
                            const std::function<void(const std::string&)>& addName, const engine::RunOptions&) {
       ++listCalls;
       host.setMessage("テーブル名取得中...");
+      if (listHook) listHook();
       for (const std::string& n : listed) addName(n);
       return listResult;
     };
@@ -75,6 +76,7 @@ class WindowHarness {
   std::vector<std::string> listed;
   int16_t listResult = 0;
   int listCalls = 0;
+  std::function<void()> listHook;
 };
 
 }  // namespace vellicor::ui::test
