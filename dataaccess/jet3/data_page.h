@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dataaccess/dao.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/read_le.h"
 
@@ -23,13 +24,22 @@ class DataPage {
     lowest_ = fmt::kPageSize;
     sync();
   }
-  // Takes over a page read from the file (to append to its rows).
+  // Takes over a page read from the file (to append to its rows). A page that is not a data page,
+  // or whose row count or row offsets lie outside the page (a damaged file), throws dao::Error.
   void load(const uint8_t* page) {
     std::memcpy(bytes_, page, sizeof bytes_);
     rows_ = loadU16(bytes_ + fmt::kDataRowCount);
     lowest_ = fmt::kPageSize;
+    const size_t slotsEnd = fmt::kDataRowTable + 2u * rows_;
+    if (bytes_[0] != fmt::kPageData || rows_ > fmt::kMaxRowsPerPage || slotsEnd > fmt::kPageSize) {
+      throw dao::Error("データ ページが壊れています (行数 " + std::to_string(rows_) + ")。", 3049);
+    }
     for (uint16_t r = 0; r < rows_; ++r) {
       const uint16_t o = loadU16(bytes_ + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
+      if (o < slotsEnd || o > fmt::kPageSize) {
+        throw dao::Error("データ ページが壊れています (行 " + std::to_string(r) + " の位置 " + std::to_string(o) + ")。",
+                         3049);
+      }
       if (o < lowest_) lowest_ = o;
     }
   }
