@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "dataaccess/jet3/index.h"
+#include "dataaccess/jet3/index_check.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/jet_workspace.h"
 #include "support/mdbtools_support.h"
@@ -86,6 +87,14 @@ std::string indexFaults(const std::string& file, const std::vector<std::string>&
         std::vector<uint32_t> mapped = reader.usageMap(ri.usageMap);
         std::sort(visited.begin(), visited.end());
         if (mapped != visited) faults << e.name << " index " << i << ": usage map does not list the index pages\n";
+      }
+    }
+    // The read side's own walker, which also recomputes every key from the rows.
+    for (const jet3::IndexCheckResult& r : jet3::checkAllIndexes(reader)) {
+      if (!tables.empty() && std::find(tables.begin(), tables.end(), r.table) == tables.end()) continue;
+      if (!r.ok() || r.distinctKeys != r.storedDistinctKeys) {
+        faults << r.table << " / " << r.index << ": " << r.detail << " (distinct " << r.distinctKeys << ", stored "
+               << r.storedDistinctKeys << ")\n";
       }
     }
   } catch (const std::exception& ex) {

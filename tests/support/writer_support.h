@@ -31,8 +31,8 @@ std::vector<std::string> mdbTables(const std::string& file);
 std::string mdbSchema(const std::string& file, const std::string& table);
 // Runs tests/node/read_mdb.js: table structure and non-text values as JSON text.
 std::string mdbReaderJson(const std::string& file, const std::string& table);
-// Walks every index of every table (or of the tables named) with our own checks; empty when all
-// are valid, else the faults.
+// Walks every index of every table (or of the tables named) with our own checks and with the read
+// side's index checker; empty when all are valid, else the faults.
 std::string indexFaults(const std::string& file, const std::vector<std::string>& tables = {});
 
 }  // namespace vellicor::testing
