@@ -4,7 +4,9 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace vellicor::ui {
@@ -62,7 +64,19 @@ std::optional<QString> QtDialogs::chooseSaveFile(QWidget* parent, const SaveFile
                            ? request.filterDescription
                            : request.filterDescription + " (" + request.filterPattern + ")");
   dialog.setDefaultSuffix(request.defaultSuffix);
-  if (!request.initialPath.isEmpty()) dialog.selectFile(request.initialPath);
+  if (!request.initialPath.isEmpty()) {
+    // Opened in the folder of the initial name, or the nearest one that still exists (the dialog
+    // would otherwise take a vanished folder's path as a name relative to the current folder).
+    const QFileInfo initial(request.initialPath);
+    QString folder = initial.absolutePath();
+    while (!QDir(folder).exists()) {
+      const QString parent = QFileInfo(folder).path();
+      if (parent == folder) break;
+      folder = parent;
+    }
+    dialog.setDirectory(folder);
+    dialog.selectFile(initial.fileName());
+  }
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;

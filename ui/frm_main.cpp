@@ -323,6 +323,7 @@ void frmMain::cmdSaveFilename_Click() {
       }
     }
     lblsaveFilename->setText(*chosen);
+    lblsaveFilename->setToolTip(*chosen);  // a long path does not fit the label
     return;
   }
 }
