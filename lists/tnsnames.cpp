@@ -1,4 +1,5 @@
-// The server list: parsing TNSNAMES.ORA and finding it below the Oracle client's network directory.
+// The server list: parsing TNSNAMES.ORA and finding it below the Oracle client's network
+// directory (the registry on Windows, the environment elsewhere).
 #include "lists/tnsnames.h"
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// Dropping user input aimed at a busy window.
+// Dropping user input aimed at a busy window, while its own boxes and dialogs stay answerable;
+// what was queued during the work is delivered into the filter before input flows again.
 #include "ui/input_hold.h"
 
 #include <QCoreApplication>

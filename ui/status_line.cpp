@@ -1,4 +1,5 @@
-// The throttled repaint of a status label.
+// The throttled repaint of a status label: a repaint at once when the last one is old enough,
+// otherwise the text waits for the next call or an explicit flush.
 #include "ui/status_line.h"
 
 namespace vellicor::ui {

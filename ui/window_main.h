@@ -1,4 +1,5 @@
-// The window program: what the command calls when it is started without arguments.
+// The window program: what the command calls when it is started without arguments, and the
+// screenshots of the laid-out windows.
 #pragma once
 
 // Runs the main window until it is closed and returns the exit code. With VELLICOR_SCREENSHOT_DIR

@@ -1,4 +1,5 @@
-// The main window's settings for this process: the real engine, the real boxes and the environment.
+// The main window's settings for this process: the real engine, the real boxes and the
+// environment (the Oracle client's directories, the connect template).
 #include "ui/window_setup.h"
 
 #include <cstdlib>

@@ -1,4 +1,5 @@
-// The server list: which TNSNAMES.ORA entries are offered, and where the file is found.
+// The server list: which TNSNAMES.ORA entries are offered, how its text is read, and where the
+// file is found.
 #include <gtest/gtest.h>
 
 #include <filesystem>
