@@ -39,6 +39,8 @@ constexpr uint8_t kOwnerAdmin[2] = {0x03, 0x01};
 constexpr uint8_t kSidUsers[2] = {0x02, 0x01};
 constexpr uint8_t kSidCreator[2] = {0x02, 0x04};
 constexpr int32_t kAcmFull = 0x000FFFFF;
+// Jet's own objects carry 0x80000000, Access's hidden tables 2.
+constexpr uint32_t kSystemObjectFlags = 0x80000002u;
 
 [[noreturn]] void corrupt(const std::string& what) {
   throw dao::Error("データベースのシステムカタログが壊れています: " + what);
@@ -286,14 +288,15 @@ std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double
   std::unique_ptr<Catalog> c(new Catalog(pager));
   c->longSid_ = ourLongSid();
   // Pages 2..19 in the order every new Jet 3 file has them.
-  for (uint32_t expected = fmt::kMSysObjectsTdef; expected <= 19; ++expected) {
+  using namespace layout;
+  for (uint32_t expected = fmt::kMSysObjectsTdef; expected <= kLastEnginePage; ++expected) {
     if (pager.allocate(true) != expected) throw dao::Error("新しいデータベースのページ配置に失敗しました。");
   }
-  writeEmptyHolderPage(pager, 6, 15);
-  writeEmptyHolderPage(pager, 7, 1);
-  writeEmptyHolderPage(pager, 8, 1);
-  writeEmptyHolderPage(pager, 10, 1);
-  writeEmptyHolderPage(pager, 12, 13);
+  writeEmptyHolderPage(pager, kObjectsMaps, kObjectsMapRows);
+  writeEmptyHolderPage(pager, kLvExtraFreeMap, 1);
+  writeEmptyHolderPage(pager, kNameIndexMap, 1);
+  writeEmptyHolderPage(pager, kIdIndexMap, 1);
+  writeEmptyHolderPage(pager, kOtherMaps, kOtherMapRows);
 
   auto makeTable = [&](TableDefinition def, uint32_t tdefPage, std::vector<UsageMap> indexMaps,
                        std::vector<uint32_t> roots) {
@@ -309,21 +312,23 @@ std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double
     return t;
   };
   c->objectsTable_ = makeTable(msysObjectsDefinition(codePage), fmt::kMSysObjectsTdef,
-                               {holderRow(8, 0), holderRow(10, 0)}, {9, 11});
-  c->acesTable_ = makeTable(msysAcesDefinition(codePage), fmt::kMSysACEsTdef, {holderRow(12, 2)}, {13});
-  auto queries = makeTable(msysQueriesDefinition(codePage), fmt::kMSysQueriesTdef, {holderRow(12, 7)}, {14});
+                               {holderRow(kNameIndexMap, 0), holderRow(kIdIndexMap, 0)}, {kNameIndexRoot, kIdIndexRoot});
+  c->acesTable_ = makeTable(msysAcesDefinition(codePage), fmt::kMSysACEsTdef, {holderRow(kOtherMaps, kAcesIndex)}, {kAcesIndexRoot});
+  auto queries = makeTable(msysQueriesDefinition(codePage), fmt::kMSysQueriesTdef, {holderRow(kOtherMaps, kQueriesIndex)}, {kQueriesIndexRoot});
   auto relationships = makeTable(msysRelationshipsDefinition(codePage), fmt::kMSysRelationshipsTdef,
-                                 {holderRow(12, 10), holderRow(12, 11), holderRow(12, 12)}, {15, 16, 17});
-  // The first data pages of MSysObjects and MSysACEs are pages 18 and 19.
-  c->objectsTable_->lastPage = 18;
+                                 {holderRow(kOtherMaps, kRelationshipsIndex), holderRow(kOtherMaps, kRelationshipsIndex + 1),
+                                  holderRow(kOtherMaps, kRelationshipsIndex + 2)},
+                                 {kRelationshipsIndexRoots[0], kRelationshipsIndexRoots[1], kRelationshipsIndexRoots[2]});
+  // The first data pages of MSysObjects and MSysACEs.
+  c->objectsTable_->lastPage = kObjectsData;
   c->objectsTable_->last.reset(fmt::kMSysObjectsTdef);
-  c->objectsTable_->owned.pages().insert(18);
-  c->objectsTable_->free.pages().insert(18);
+  c->objectsTable_->owned.pages().insert(kObjectsData);
+  c->objectsTable_->free.pages().insert(kObjectsData);
   c->objectsTable_->mapsChanged = true;
-  c->acesTable_->lastPage = 19;
+  c->acesTable_->lastPage = kAcesData;
   c->acesTable_->last.reset(fmt::kMSysACEsTdef);
-  c->acesTable_->owned.pages().insert(19);
-  c->acesTable_->free.pages().insert(19);
+  c->acesTable_->owned.pages().insert(kAcesData);
+  c->acesTable_->free.pages().insert(kAcesData);
   c->acesTable_->mapsChanged = true;
 
   const CatalogObject engineObjects[] = {
@@ -450,7 +455,7 @@ std::vector<const CatalogObject*> Catalog::userTables() const {
   std::vector<const CatalogObject*> out;
   for (const CatalogObject& o : objects_) {
     if (o.parentId == fmt::kIdTablesContainer && o.type == fmt::kObjTypeTable &&
-        (static_cast<uint32_t>(o.flags) & 0x80000002u) == 0) {
+        (static_cast<uint32_t>(o.flags) & kSystemObjectFlags) == 0) {
       out.push_back(&o);
     }
   }

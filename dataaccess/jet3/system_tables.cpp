@@ -67,6 +67,7 @@ LogicalIndexDef logicalIndex(uint32_t number, uint32_t real, uint8_t type, const
 }
 
 using fmt::rowPointer;
+using namespace layout;
 
 }  // namespace
 
@@ -91,18 +92,18 @@ TableDefinition msysObjectsDefinition(uint16_t cp) {
           {"LvModule", fmt::kTypeOle, 9, kSysVar, 37889, 0},
           {"LvExtra", fmt::kTypeOle, 10, kSysVar, 8552, 0},
       },
-      cp, rowPointer(6, 0), rowPointer(6, 1));
-  d.realIndexes.push_back(realIndex({1, 2}, {0x21, 0x68, 0x94, 0x01, 0x21, 0x68, 0x94, 0x01}, rowPointer(8, 0), 9,
+      cp, rowPointer(kObjectsMaps, 0), rowPointer(kObjectsMaps, 1));
+  d.realIndexes.push_back(realIndex({1, 2}, {0x21, 0x68, 0x94, 0x01, 0x21, 0x68, 0x94, 0x01}, rowPointer(kNameIndexMap, 0), kNameIndexRoot,
                                     fmt::kIndexUnique));
-  d.realIndexes.push_back(realIndex({0}, {0x21, 0x68, 0x94, 0x01, 0x21, 0x68, 0x94, 0x01, 0x21}, rowPointer(10, 0),
-                                    11, fmt::kIndexUnique));
+  d.realIndexes.push_back(realIndex({0}, {0x21, 0x68, 0x94, 0x01, 0x21, 0x68, 0x94, 0x01, 0x21}, rowPointer(kIdIndexMap, 0),
+                                    kIdIndexRoot, fmt::kIndexUnique));
   d.logicalIndexes.push_back(logicalIndex(1, 1, fmt::kIndexPrimaryKey, "Id"));
   d.logicalIndexes.push_back(logicalIndex(0, 0, fmt::kIndexOther, "ParentIdName"));
   d.longValueMaps = {
-      {9, rowPointer(6, 4), rowPointer(6, 5)},    {8, rowPointer(6, 2), rowPointer(6, 3)},
-      {13, rowPointer(6, 8), rowPointer(6, 9)},   {16, rowPointer(6, 14), rowPointer(7, 0)},
-      {15, rowPointer(6, 12), rowPointer(6, 13)}, {14, rowPointer(6, 10), rowPointer(6, 11)},
-      {12, rowPointer(6, 6), rowPointer(6, 7)},
+      {9, rowPointer(kObjectsMaps, 4), rowPointer(kObjectsMaps, 5)},    {8, rowPointer(kObjectsMaps, 2), rowPointer(kObjectsMaps, 3)},
+      {13, rowPointer(kObjectsMaps, 8), rowPointer(kObjectsMaps, 9)},   {16, rowPointer(kObjectsMaps, 14), rowPointer(kLvExtraFreeMap, 0)},
+      {15, rowPointer(kObjectsMaps, 12), rowPointer(kObjectsMaps, 13)}, {14, rowPointer(kObjectsMaps, 10), rowPointer(kObjectsMaps, 11)},
+      {12, rowPointer(kObjectsMaps, 6), rowPointer(kObjectsMaps, 7)},
   };
   return d;
 }
@@ -115,9 +116,9 @@ TableDefinition msysAcesDefinition(uint16_t cp) {
           {"ACM", fmt::kTypeLong, 1, kSysFixed, 4, 4},
           {"FInheritable", fmt::kTypeBoolean, 1, kSysFixed, 0, 1},
       },
-      cp, rowPointer(12, 0), rowPointer(12, 1));
-  d.realIndexes.push_back(realIndex({0}, {0x00, 0x7D, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, rowPointer(12, 2),
-                                    13, fmt::kIndexRequired));
+      cp, rowPointer(kOtherMaps, kAcesOwned), rowPointer(kOtherMaps, kAcesFree));
+  d.realIndexes.push_back(realIndex({0}, {0x00, 0x7D, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, rowPointer(kOtherMaps, kAcesIndex),
+                                    kAcesIndexRoot, fmt::kIndexRequired));
   d.logicalIndexes.push_back(logicalIndex(0, 0, fmt::kIndexOther, "ObjectId"));
   return d;
 }
@@ -133,11 +134,11 @@ TableDefinition msysQueriesDefinition(uint16_t cp) {
           {"Expression", fmt::kTypeMemo, 3, kSysVar, 65535, 0},
           {"Flag", fmt::kTypeInteger, 4, kSysFixed, 5, 2},
       },
-      cp, rowPointer(12, 3), rowPointer(12, 4));
-  d.realIndexes.push_back(realIndex({0, 1, 2}, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, rowPointer(12, 7), 14,
+      cp, rowPointer(kOtherMaps, kQueriesOwned), rowPointer(kOtherMaps, kQueriesFree));
+  d.realIndexes.push_back(realIndex({0, 1, 2}, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, rowPointer(kOtherMaps, kQueriesIndex), kQueriesIndexRoot,
                                     fmt::kIndexUnique));
   d.logicalIndexes.push_back(logicalIndex(0, 0, fmt::kIndexPrimaryKey, "ObjectIdAttribute"));
-  d.longValueMaps = {{5, rowPointer(12, 5), rowPointer(12, 6)}};
+  d.longValueMaps = {{5, rowPointer(kOtherMaps, kQueriesLvOwned), rowPointer(kOtherMaps, kQueriesLvFree)}};
   return d;
 }
 
@@ -153,13 +154,13 @@ TableDefinition msysRelationshipsDefinition(uint16_t cp) {
           {"szReferencedObject", fmt::kTypeText, 3, kSysVar, 0, 255},
           {"szReferencedColumn", fmt::kTypeText, 4, kSysVar, 0, 255},
       },
-      cp, rowPointer(12, 8), rowPointer(12, 9));
-  d.realIndexes.push_back(realIndex({0}, {0x00, 0xFF, 0x00, 0x20, 0x5E, 0xD8, 0x01, 0x20, 0x57}, rowPointer(12, 10),
-                                    15, fmt::kIndexIgnoreNulls));
-  d.realIndexes.push_back(realIndex({4}, {0x94, 0x01, 0x21, 0x50, 0x94, 0x01, 0x21, 0x50, 0x94}, rowPointer(12, 11),
-                                    16, fmt::kIndexIgnoreNulls));
-  d.realIndexes.push_back(realIndex({6}, {0x01, 0x21, 0x50, 0x94, 0x01, 0x21, 0x50, 0x94, 0x01}, rowPointer(12, 12),
-                                    17, fmt::kIndexIgnoreNulls));
+      cp, rowPointer(kOtherMaps, kRelationshipsOwned), rowPointer(kOtherMaps, kRelationshipsFree));
+  d.realIndexes.push_back(realIndex({0}, {0x00, 0xFF, 0x00, 0x20, 0x5E, 0xD8, 0x01, 0x20, 0x57}, rowPointer(kOtherMaps, kRelationshipsIndex),
+                                    kRelationshipsIndexRoots[0], fmt::kIndexIgnoreNulls));
+  d.realIndexes.push_back(realIndex({4}, {0x94, 0x01, 0x21, 0x50, 0x94, 0x01, 0x21, 0x50, 0x94}, rowPointer(kOtherMaps, kRelationshipsIndex + 1),
+                                    kRelationshipsIndexRoots[1], fmt::kIndexIgnoreNulls));
+  d.realIndexes.push_back(realIndex({6}, {0x01, 0x21, 0x50, 0x94, 0x01, 0x21, 0x50, 0x94, 0x01}, rowPointer(kOtherMaps, kRelationshipsIndex + 2),
+                                    kRelationshipsIndexRoots[2], fmt::kIndexIgnoreNulls));
   d.logicalIndexes.push_back(logicalIndex(1, 1, fmt::kIndexOther, "szObject"));
   d.logicalIndexes.push_back(logicalIndex(2, 2, fmt::kIndexOther, "szReferencedObject"));
   d.logicalIndexes.push_back(logicalIndex(0, 0, fmt::kIndexOther, "szRelationship"));
