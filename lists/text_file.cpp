@@ -3,8 +3,6 @@
 #include "lists/text_file.h"
 
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "dataaccess/jet3/codepage.h"
 
@@ -79,11 +77,12 @@ std::vector<std::string> splitLines(std::string_view text) {
 std::optional<std::vector<std::string>> readTextLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
+  std::string bytes;
+  char chunk[16384];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<size_t>(in.gcount()));
+  // A read error (not the end of the file) sets badbit.
   if (in.bad()) return std::nullopt;
-  // An empty file makes operator<< fail without an error of the stream itself.
-  return splitLines(decodeFileText(buffer.str()));
+  return splitLines(decodeFileText(bytes));
 }
 
 }  // namespace vellicor::lists

@@ -109,6 +109,15 @@ TEST(PatternLoad, FilesOnDisk) {
   EXPECT_EQ(loadPatterns(t.file("bom.dat")).names, (Lines{"全テーブル", "営業"}));
 }
 
+TEST(PatternLoad, ReadErrorIsReported) {
+  // A file that exists and opens but cannot be read: the kernel's view of our own memory.
+  if (!fs::is_regular_file("/proc/self/mem")) GTEST_SKIP() << "no /proc";
+  const PatternSet set = loadPatterns("/proc/self/mem");
+  EXPECT_TRUE(set.readFailed);
+  EXPECT_EQ(set.names, Lines{"全テーブル"});
+  EXPECT_EQ(getPatternRef("/proc/self/mem").path, "");
+}
+
 TEST(PatternRefLookup, ReferenceLines) {
   TempDir t;
   writeFile(t.file("two.dat"), "@/first/seltable.dat\n@  /second/seltable.dat \n# seltable.dat\n#A\n");

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,6 +52,7 @@ class FrmMainTest : public QObject {
   void startupUsesMasterDirectlyWhenItNamesAnotherFile();
   void startupUsesMasterWhenTheCopyFails();
   void startupReportsUnreachableMaster();
+  void startupReportsUnreadablePatternFile();
   void patternChoiceSetsTextAndCount();
   void serverListFillsItemsButNotTheField();
   void runChecksInOrderWithFocus();
@@ -178,6 +180,18 @@ void FrmMainTest::startupReportsUnreachableMaster() {
   QCOMPARE(h.dialogs->messages[0].text, QStringLiteral("取得パターンの定義ファイルの読込を中止しました。"));
   QCOMPARE(h.dialogs->messages[0].caption, QString());
   QCOMPARE(boxItems(w->cmbTablesPattern), QStringList{"全テーブル"});
+}
+
+void FrmMainTest::startupReportsUnreadablePatternFile() {
+  if (!QFileInfo(QStringLiteral("/proc/self/mem")).isFile()) QSKIP("no /proc");
+  WindowHarness h;
+  QDir().mkpath(QString::fromStdString(h.programDir()));
+  QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), QString::fromStdString(h.programDir() + "/seltable.dat")));
+  auto w = h.open();
+  QCOMPARE(h.dialogs->messages.size(), size_t(1));
+  QCOMPARE(h.dialogs->messages[0].text, QStringLiteral("取得パターンの定義ファイルの読込に失敗しました。"));
+  QCOMPARE(boxItems(w->cmbTablesPattern), QStringList{"全テーブル"});
+  QCOMPARE(w->lblSyutokuCount->text(), QStringLiteral("全て"));
 }
 
 void FrmMainTest::patternChoiceSetsTextAndCount() {
