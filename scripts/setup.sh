@@ -7,10 +7,15 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
-  mdbtools nodejs npm
+  mdbtools
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth qt6-translations-l10n
   clang libclang-rt-14-dev
 )
+# Node.js (for the independent mdb-reader checks) only when the machine has none: a machine
+# image may bring its own Node.js, which Debian's nodejs/npm packages conflict with.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  PACKAGES+=(nodejs npm)
+fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
