@@ -115,6 +115,41 @@ void fixedFill(const std::string& file) {
               dataPageFill(file, "FIXED", pages) * 100.0);
 }
 
+// One very large OLE value and one large Memo, each handed over in 1000-byte pieces as a run
+// copies them: memory must not grow with the value.
+void largeValues(const std::string& file) {
+  auto db = jet3::makeJetWorkspace("", "", "")->createDatabase(file, dao::dbLangJapanese);
+  dao::TableDef td("BLOBS");
+  td.appendField(td.createField("ID", dao::dbLong));
+  td.appendField(td.createField("PIC", dao::dbLongBinary));
+  td.appendField(td.createField("NOTE", dao::dbMemo));
+  db->appendTableDef(td);
+  auto rs = db->openRecordset("BLOBS");
+  const long before = peakRssKiB();
+  const auto start = std::chrono::steady_clock::now();
+  dao::Bytes piece(1000);
+  for (size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<uint8_t>(i * 7);
+  const std::string text = "日本語のメモ ABC ";
+  dao::Bytes textPiece;
+  while (textPiece.size() < 1000) textPiece.insert(textPiece.end(), text.begin(), text.end());
+  rs->addNew();
+  rs->fields()[0].setValue(int32_t{1});
+  for (int i = 0; i < 256 * 1024; ++i) rs->fields()[1].appendChunk(piece);      // 256 MiB
+  for (int i = 0; i < 64 * 1024; ++i) rs->fields()[2].appendChunk(textPiece);   // 64 MiB of UTF-8
+  rs->update();
+  db->close();
+  std::printf("long values: 256 MiB OLE + %.0f MiB memo in %.1f s, peak memory %.1f MiB (was %.1f MiB before)\n",
+              64.0 * textPiece.size() / 1000.0, seconds(start), peakRssKiB() / 1024.0, before / 1024.0);
+  jet3::JetFileReader reader(file);
+  jet3::RowCursor cursor(reader, reader.table("BLOBS"));
+  if (cursor.next()) {
+    const auto pic = std::get<dao::Bytes>(cursor.value(1));
+    bool same = pic.size() == 256u * 1024 * 1000;
+    for (size_t i = 0; same && i < pic.size(); i += 4099) same = pic[i] == piece[i % 1000];
+    std::printf("OLE value read back: %zu bytes, %s\n", pic.size(), same ? "identical" : "DIFFERENT");
+  }
+}
+
 void untilTheLimit(const std::string& file) {
   auto ws = jet3::makeJetWorkspace("", "", "");
   auto db = ws->createDatabase(file, dao::dbLangJapanese);
@@ -169,6 +204,7 @@ int main(int argc, char** argv) {
   try {
     throughput(dir + "/bench.mdb", rows);
     fixedFill(dir + "/fixed.mdb");
+    largeValues(dir + "/blobs.mdb");
     if (limit) untilTheLimit(dir + "/full.mdb");
   } catch (const std::exception& e) {
     std::printf("failed: %s\n", e.what());

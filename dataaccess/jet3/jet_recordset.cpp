@@ -36,6 +36,40 @@ void JetField::clear() {
   std::memset(fixed, 0, sizeof fixed);
   bytes.clear();
   pending.clear();
+  chain = LongValueChain{};  // pages of an abandoned value stay unreferenced
+  longLength = 0;
+}
+
+namespace {
+
+// Length of the longest prefix of s that ends on a whole UTF-8 character.
+size_t completeUtf8Prefix(const std::string& s) {
+  size_t start = s.size();
+  for (int back = 0; back < 4 && start > 0; ++back) {
+    const unsigned char c = static_cast<unsigned char>(s[start - 1]);
+    --start;
+    if ((c & 0xC0) != 0x80) {
+      const size_t need = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+      return start + need <= s.size() ? s.size() : start;
+    }
+  }
+  return s.size();  // not UTF-8 at the end: let the converter flag it
+}
+
+// Buffered long-value bytes beyond this go to chain pages while the value is still arriving.
+constexpr size_t kLongValueSpill = 4 * fmt::kLvMaxPieceOnPage;
+
+}  // namespace
+
+void JetField::feed(bool final) {
+  if (target.type == fmt::kTypeMemo && (final || pending.size() > kLongValueSpill)) {
+    const size_t cut = final ? pending.size() : completeUtf8Prefix(pending);
+    rs_.database().addSubstitutions(rs_.database().codePage().encode(std::string_view(pending).substr(0, cut), bytes));
+    pending.erase(0, cut);
+  }
+  if (bytes.size() > (final ? fmt::kLvMaxPieceOnPage : kLongValueSpill) && (final ? chain.firstPage != 0 : true)) {
+    rs_.longValuesOf(index_).spill(chain, bytes);
+  }
 }
 
 void JetField::setValue(const dao::Variant& v) {
@@ -56,8 +90,7 @@ void JetField::setValue(const dao::Variant& v) {
       break;
     }
     case fmt::kTypeMemo:
-      bytes.clear();
-      pending.clear();
+      clear();
       if (const auto* s = std::get_if<std::string>(&v)) {
         pending.append(*s);
       } else if (std::holds_alternative<dao::Bytes>(v)) {
@@ -65,11 +98,17 @@ void JetField::setValue(const dao::Variant& v) {
       } else {
         textOf(v, pending);
       }
+      longLength = pending.size();
+      feed(false);
+      break;
+    case fmt::kTypeOle:
+      clear();
+      coerceBytes(v, target, bytes);
+      longLength = bytes.size();
+      feed(false);
       break;
     case fmt::kTypeBinary:
-    case fmt::kTypeOle:
       bytes.clear();
-      pending.clear();
       coerceBytes(v, target, bytes);
       break;
     default: coerceFixed(v, target, fixed, &boolValue); break;
@@ -87,10 +126,12 @@ void JetField::appendChunk(const dao::Bytes& piece) {
   if (!isLong(target.type)) refuseValue(target, "AppendChunk はメモ型と OLE オブジェクト型のフィールドにだけ使えます", 3259);
   // Memo pieces are UTF-8 and are converted as a whole at Update, so a piece may end inside a
   // character.
+  if (longLength + piece.size() > fmt::kLvLengthMask) refuseValue(target, "値が長すぎます (1 GB を超えます)", 3163);
   std::string& to = target.type == fmt::kTypeMemo ? pending : bytes;
-  if (to.size() + piece.size() > fmt::kLvLengthMask) refuseValue(target, "値が長すぎます (1 GB を超えます)", 3163);
   to.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+  longLength += piece.size();
   isNull = false;
+  feed(false);
 }
 
 dao::Variant JetField::value() const {
@@ -123,15 +164,25 @@ dao::Variant JetField::value() const {
       rs_.database().codePage().decode(bytes, s);
       return s;
     }
-    case fmt::kTypeMemo: return pending;
-    default: return dao::Bytes(bytes.begin(), bytes.end());
+    default:
+      if (chain.firstPage != 0) {
+        throw dao::Error("テーブル '" + rs_.tableName() + "' のフィールド '" + name_ +
+                             "' の値は書き込み中のため、Update の前には読み出せません。",
+                         3021);
+      }
+      if (target.type == fmt::kTypeMemo) {
+        std::string s;
+        rs_.database().codePage().decode(bytes, s);
+        return s + pending;
+      }
+      return dao::Bytes(bytes.begin(), bytes.end());
   }
 }
 
 const dao::Variant& JetField::readValue() const { return rs_.currentValue(index_); }
 
 int64_t JetField::fieldSize() const {
-  if (rs_.editing()) return static_cast<int64_t>(target.type == fmt::kTypeMemo ? pending.size() : bytes.size());
+  if (rs_.editing()) return static_cast<int64_t>(isLong(target.type) ? longLength : bytes.size());
   const dao::Variant& v = readValue();
   if (const auto* s = std::get_if<std::string>(&v)) return static_cast<int64_t>(s->size());
   if (const auto* b = std::get_if<dao::Bytes>(&v)) return static_cast<int64_t>(b->size());
@@ -220,6 +271,8 @@ const dao::Variant& JetRecordset::currentValue(size_t index) {
   return rowValues_[index];
 }
 
+LongValueWriter& JetRecordset::longValuesOf(size_t index) { return writer_->longValues(index); }
+
 dao::Field& JetRecordset::operator[](int index) {
   if (index < 0 || static_cast<size_t>(index) >= fields_.size()) {
     throw dao::Error("テーブル '" + table_ + "' にフィールド番号 " + std::to_string(index) + " はありません。", 3265);
@@ -266,12 +319,13 @@ void JetRecordset::update(int /*updateType*/, bool /*force*/) {
       varOut += f.bytes.size();
       continue;
     }
-    if (f.target.type == fmt::kTypeMemo) {
-      f.bytes.clear();
-      db_.addSubstitutions(db_.codePage().encode(f.pending, f.bytes));
-    }
+    f.feed(true);  // the rest of a Memo's text converted; a spilled value down to its last piece
     const size_t n = f.bytes.size();
     varOut += fmt::kLongValueHeaderSize;
+    if (f.chain.firstPage != 0) {  // already a chain: only its last page is still to come
+      varInline += fmt::kLongValueHeaderSize;
+      continue;
+    }
     varInline += fmt::kLongValueHeaderSize + (n <= kLongValueInlineMax ? n : 0);
     if (n > kLongValueInlineMax) {
       pages += n <= fmt::kLvMaxPieceOnPage ? 1 : (n + fmt::kLvMaxPieceOnPage - 1) / fmt::kLvMaxPieceOnPage;
@@ -288,6 +342,7 @@ void JetRecordset::update(int /*updateType*/, bool /*force*/) {
       const JetField& f = *fields_[i];
       if (f.isNull || !isLong(f.target.type)) continue;
       const size_t n = f.bytes.size();
+      if (f.chain.firstPage != 0) continue;
       pages += n <= fmt::kLvMaxPieceOnPage ? 1 : (n + fmt::kLvMaxPieceOnPage - 1) / fmt::kLvMaxPieceOnPage;
     }
   }
@@ -308,7 +363,10 @@ void JetRecordset::update(int /*updateType*/, bool /*force*/) {
       if (f.isNull) continue;
       uint8_t header[fmt::kLongValueHeaderSize];
       f.cell.clear();
-      if (allowInline && f.bytes.size() <= kLongValueInlineMax) {
+      if (f.chain.firstPage != 0) {
+        writer_->longValues(i).finishChain(f.chain, f.bytes, header);
+        f.cell.append(reinterpret_cast<const char*>(header), sizeof header);
+      } else if (allowInline && f.bytes.size() <= kLongValueInlineMax) {
         LongValueWriter::inlineHeader(f.bytes.size(), header);
         f.cell.append(reinterpret_cast<const char*>(header), sizeof header);
         f.cell.append(f.bytes);

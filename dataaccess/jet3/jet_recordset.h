@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/long_value_writer.h"
 #include "dataaccess/jet3/row_writer.h"
 #include "dataaccess/jet3/value_coercion.h"
 
@@ -39,6 +40,11 @@ class JetField : public dao::Field {
   std::string bytes;    // Text/Binary bytes, or the long value (OLE raw, Memo code-page bytes)
   std::string pending;  // Memo pieces, UTF-8, converted at Update
   std::string cell;     // the long-value field as the row holds it (header, inline data)
+  LongValueChain chain;  // a long value already partly on chain pages
+  uint64_t longLength = 0;  // bytes given so far to a Memo (UTF-8) or OLE field
+  // Converts what is complete of a Memo's text and moves long-value bytes beyond a few pieces
+  // to the file; final says the value is complete (Update).
+  void feed(bool final);
   FieldTarget target;
 
  private:
@@ -70,6 +76,7 @@ class JetRecordset : public dao::Recordset, public dao::Fields {
   bool editing() const { return editing_; }
   JetDatabase& database() { return db_; }
   const std::string& tableName() const { return table_; }
+  LongValueWriter& longValuesOf(size_t index);
   // The current row's value of column index (read side), cached for the row.
   const dao::Variant& currentValue(size_t index);
   void checkOpen() const;

@@ -59,6 +59,46 @@ void LongValueWriter::store(const uint8_t* data, size_t size, uint8_t header[fmt
   storeU32(header + 4, fmt::rowPointer(first, 0));
 }
 
+namespace {
+
+void writePiece(Pager& pager, uint32_t page, uint32_t next, const uint8_t* data, size_t size) {
+  DataPage p;
+  p.reset(fmt::kLvalOwner);
+  uint8_t row;
+  uint8_t* at = p.append(fmt::kLvChainPointerSize + size, row);
+  storeU32(at, next ? fmt::rowPointer(next, 0) : 0);
+  std::memcpy(at + fmt::kLvChainPointerSize, data, size);
+  pager.write(page, p.bytes());
+}
+
+}  // namespace
+
+void LongValueWriter::spill(LongValueChain& chain, std::string& buffer) {
+  size_t done = 0;
+  while (buffer.size() - done > fmt::kLvMaxPieceOnPage) {
+    if (chain.firstPage == 0) chain.firstPage = chain.currentPage = pager_.allocate();
+    const uint32_t next = pager_.allocate();
+    writePiece(pager_, chain.currentPage, next, reinterpret_cast<const uint8_t*>(buffer.data()) + done,
+               fmt::kLvMaxPieceOnPage);
+    owned_.pages().insert(chain.currentPage);
+    chain.currentPage = next;
+    chain.written += fmt::kLvMaxPieceOnPage;
+    done += fmt::kLvMaxPieceOnPage;
+  }
+  buffer.erase(0, done);
+}
+
+void LongValueWriter::finishChain(LongValueChain& chain, const std::string& buffer,
+                                  uint8_t header[fmt::kLongValueHeaderSize]) {
+  const uint64_t total = chain.written + buffer.size();
+  if (total > fmt::kLvLengthMask) throw dao::Error("長い値が大きすぎます。");
+  writePiece(pager_, chain.currentPage, 0, reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  owned_.pages().insert(chain.currentPage);
+  std::memset(header, 0, fmt::kLongValueHeaderSize);
+  storeU32(header, static_cast<uint32_t>(total));
+  storeU32(header + 4, fmt::rowPointer(chain.firstPage, 0));
+}
+
 void LongValueWriter::flush() {
   if (sharedPage_ != 0 && sharedDirty_) {
     pager_.write(sharedPage_, shared_.bytes());

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "dataaccess/jet3/data_page.h"
 #include "dataaccess/jet3/usage_map.h"
@@ -16,6 +17,14 @@ class Pager;
 // Values up to this many bytes are stored inside the row.
 inline constexpr size_t kLongValueInlineMax = 64;
 
+// A value being streamed into a chain while it is still arriving: full pieces go to the file as
+// soon as more data follows them, so a value of any size needs one piece of memory.
+struct LongValueChain {
+  uint32_t firstPage = 0;    // 0: nothing written yet (the value may still go inline or in one row)
+  uint32_t currentPage = 0;  // page that the next piece goes to
+  uint64_t written = 0;      // bytes already on chain pages
+};
+
 class LongValueWriter {
  public:
   LongValueWriter(Pager& pager, UsageMap owned, UsageMap freeSpace);
@@ -26,6 +35,13 @@ class LongValueWriter {
   void store(const uint8_t* data, size_t size, uint8_t header[fmt::kLongValueHeaderSize]);
   // Fills the header of a value kept inside the row (the data follow the header there).
   static void inlineHeader(size_t size, uint8_t header[fmt::kLongValueHeaderSize]);
+
+  // Moves all but the last kLvMaxPieceOnPage bytes of buffer onto chain pages (erasing them from
+  // buffer). Pages written here belong to the column; if the value is never finished they are
+  // simply unreferenced.
+  void spill(LongValueChain& chain, std::string& buffer);
+  // Completes a spilled value with its last piece (the rest of buffer) and fills the header.
+  void finishChain(LongValueChain& chain, const std::string& buffer, uint8_t header[fmt::kLongValueHeaderSize]);
 
   // Writes the shared page as it stands (rows of earlier values must be on disk before the rows
   // that point at them are committed).

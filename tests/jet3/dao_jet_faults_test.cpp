@@ -95,12 +95,18 @@ TEST(DaoJetFaults, FailureHalfwayThroughALongValueKeepsEarlierRows) {
   rs->fields()[0].setValue(int32_t{1});
   rs->fields()[1].setValue(dao::Bytes(5000, 7));
   rs->update();
-  // The next value needs 50 chain pages; the 10th page write fails.
+  // The next value arrives in chunks and needs 50 chain pages; the 10th page write fails while
+  // its chunks are still coming in.
   rs->addNew();
   rs->fields()[0].setValue(int32_t{2});
-  rs->fields()[1].setValue(dao::Bytes(100000, 9));
   plan.failAt = plan.writes + 10;
-  EXPECT_THROW(rs->update(), dao::Error);
+  EXPECT_THROW(
+      {
+        for (int i = 0; i < 100; ++i) rs->fields()[1].appendChunk(dao::Bytes(1000, 9));
+        rs->update();
+      },
+      dao::Error);
+  EXPECT_GE(plan.writes, plan.failAt);
   plan.failAt = -1;  // space again
   rs->close();
   db->close();
