@@ -11,6 +11,9 @@
 //   5. the catalog TDEFs (row counts, index roots, distinct-key counts) and the index usage maps;
 //   6. the old index pages are marked free.
 // A crash before 4 leaves the file as it was (plus unreferenced pages); after 5 the table exists.
+// Between 4 and 5 (two page writes) a scan sees the new rows while the indexes and row counts do
+// not list them yet: every reader that scans reads the file, and a compact repairs the indexes.
+// Without a journal no order of single-page writes can switch rows and indexes together.
 //
 // Security rows: every object gets the ACE rows Jet 3.5 gives it. The workgroup's own account is
 // a 102-byte SID that differs from one workgroup to another; files made here use kLongSid (a
