@@ -197,6 +197,18 @@ TableDefinition decodeTdef(const std::vector<uint8_t>& stream) {
     malformed("可変長列数 " + std::to_string(varColumns) + " が列の記述 (" +
               std::to_string(def.variableColumnCount()) + ") と一致しません。");
   }
+  // Slots and offsets that point outside the row would make row layouts built from this
+  // definition index past their own tables.
+  for (const ColumnDef& c : def.columns) {
+    if (!c.isFixed() && c.varIndex >= varColumns) {
+      malformed("可変長列の番号 " + std::to_string(c.varIndex) + " が可変長列数 " + std::to_string(varColumns) +
+                " を超えています。");
+    }
+    if (c.isFixed() && static_cast<uint32_t>(c.fixedOffset) + c.length > fmt::kPageSize) {
+      malformed("固定長列の位置 " + std::to_string(c.fixedOffset) + " と長さ " + std::to_string(c.length) +
+                " が行に収まりません。");
+    }
+  }
   for (RealIndexDef& ri : def.realIndexes) {
     for (IndexColumn& ic : ri.columns) {
       ic.column = cur.u16("インデックスの列");

@@ -1,0 +1,91 @@
+// The demo source, the verdict of our reader, our index walker and mdbtools on a file, and the
+// process's open files, for the hardening tests.
+#include "hardening/hardening_support.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/index_check.h"
+#include "dataaccess/jet3/jet_file_reader.h"
+#include "dataaccess/odbc/odbc_script.h"
+#include "support/mdbtools_support.h"
+
+namespace vellicor::hardening {
+
+using testing::runCommand;
+using testing::shellQuote;
+
+void makeDemoSource(const std::string& path) {
+  std::filesystem::remove(path);
+  const std::string script = fileBytes(std::string(VELLICOR_SOURCE_DIR) + "/app/demo/demo_schema.sql");
+  if (script.empty()) throw std::runtime_error("demo schema not found");
+  odbc::executeScript("Driver=SQLite3;Database=" + path, script);
+}
+
+std::string vellicorBinary() { return std::string(VELLICOR_BINARY_DIR) + "/app/vellicor"; }
+
+FileVerdict verifyFile(const std::string& path) {
+  FileVerdict v;
+  std::ostringstream problems;
+  try {
+    jet3::JetFileReader reader(path);
+    for (const jet3::CatalogEntry& e : reader.userTables()) {
+      const jet3::TableInfo info = reader.table(e.name);
+      jet3::RowCursor cursor(reader, info);
+      uint64_t rows = 0;
+      while (cursor.next()) {
+        (void)cursor.values();
+        ++rows;
+      }
+      v.tables.emplace_back(e.name, rows);
+    }
+    for (const jet3::IndexCheckResult& r : jet3::checkAllIndexes(reader)) {
+      if (r.status == jet3::IndexCheckResult::Status::kFault) {
+        problems << "index " << r.table << "/" << r.index << ": " << r.detail << "\n";
+      }
+    }
+  } catch (const dao::Error& e) {
+    problems << "our reader: " << e.description() << "\n";
+  }
+  int code = 0;
+  const std::string listed = runCommand("mdb-tables -1 " + shellQuote(path) + " 2>&1", &code);
+  if (code != 0) problems << "mdb-tables exit " << code << ": " << listed << "\n";
+  std::vector<std::string> names;
+  std::istringstream lines(listed);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) names.push_back(line);
+  }
+  if (names.size() != v.tables.size()) problems << "mdb-tables lists " << names.size() << " tables, our reader " << v.tables.size() << "\n";
+  for (const auto& [name, rows] : v.tables) {
+    try {
+      const size_t exported = testing::mdbExport(path, name, "CP932").size();
+      if (exported != rows) problems << "mdb-export " << name << ": " << exported << " rows, our reader " << rows << "\n";
+    } catch (const std::exception& e) {
+      problems << e.what() << "\n";
+    }
+  }
+  v.problems = problems.str();
+  return v;
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> openFiles() {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code ec2;
+    const auto target = std::filesystem::read_symlink(e.path(), ec2);
+    if (!ec2) out.push_back(target.string());
+  }
+  return out;
+}
+
+}  // namespace vellicor::hardening

@@ -1,0 +1,35 @@
+// Shared pieces of the hardening tests: the demo source as a SQLite file, the verdict of every
+// reader we have (our reader, our index walker, mdbtools) on a file left behind, and file hashes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vellicor::hardening {
+
+// The demo schema (app/demo/demo_schema.sql) as a SQLite file at path, read by the SQLite ODBC
+// driver with the template kSqliteTemplate.
+void makeDemoSource(const std::string& path);
+inline constexpr const char* kSqliteTemplate = "Driver=SQLite3;Database=%DBQ%";
+
+// The built `vellicor` binary.
+std::string vellicorBinary();
+
+struct FileVerdict {
+  // User tables in catalog order with the rows our reader read to the end of each.
+  std::vector<std::pair<std::string, uint64_t>> tables;
+  // Empty when our reader, our index walker, mdb-tables and mdb-export (every table, to the same
+  // row count) all read the file; else what failed.
+  std::string problems;
+};
+FileVerdict verifyFile(const std::string& path);
+
+// The bytes of a file as text, to compare a file before and after (empty when absent).
+std::string fileBytes(const std::string& path);
+
+// Paths of this process's open file descriptors (from /proc/self/fd).
+std::vector<std::string> openFiles();
+
+}  // namespace vellicor::hardening

@@ -1,0 +1,110 @@
+// `vellicor demo` killed with SIGKILL at random moments of its conversion: the file left behind
+// (when there is one with content) must open in our reader and in mdbtools, every table it lists
+// read to its end and every index verify. VELLICOR_KILL_COUNT sets the number of kills (30 by
+// default) and VELLICOR_KILL_SEED the random sequence.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "hardening/hardening_support.h"
+#include "support/writer_support.h"
+
+extern char** environ;
+
+using namespace vellicor::hardening;
+
+namespace {
+
+long envNumber(const char* name, long fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::strtol(v, nullptr, 10) : fallback;
+}
+
+pid_t startDemo(const std::string& out) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const std::string binary = vellicorBinary();
+  char* argv[] = {const_cast<char*>(binary.c_str()), const_cast<char*>("demo"), const_cast<char*>(out.c_str()),
+                  nullptr};
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + binary);
+  return pid;
+}
+
+// Waits for the child; true when it was killed (rather than ending by itself).
+bool reap(pid_t pid, int* exitCode = nullptr) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFSIGNALED(status);
+}
+
+TEST(KilledConversion, FileLeftAtAnyMomentReadsEverywhere) {
+  vellicor::testing::ScratchDir dir;
+  // One undisturbed run sets the window in which the kills fall.
+  const auto start = std::chrono::steady_clock::now();
+  int code = -1;
+  const std::string whole = dir.path("whole.mdb");
+  reap(startDemo(whole), &code);
+  const auto duration = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(code, 0);
+  const FileVerdict reference = verifyFile(whole);
+  ASSERT_EQ(reference.problems, "");
+
+  const long count = envNumber("VELLICOR_KILL_COUNT", 30);
+  const long seed = envNumber("VELLICOR_KILL_SEED", static_cast<long>(std::random_device{}()));
+  std::mt19937 random(static_cast<uint32_t>(seed));
+  const auto window = std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
+  std::uniform_int_distribution<long> delay(0, std::max<long>(window, 1000));
+  long killed = 0, checked = 0, absent = 0;
+  for (long i = 0; i < count; ++i) {
+    const std::string out = dir.path("killed" + std::to_string(i) + ".mdb");
+    const long us = delay(random);
+    SCOPED_TRACE("kill " + std::to_string(i) + " after " + std::to_string(us) + " us (seed " + std::to_string(seed) + ")");
+    const pid_t pid = startDemo(out);
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+    ::kill(pid, SIGKILL);
+    if (reap(pid)) ++killed;
+    std::error_code ec;
+    if (!std::filesystem::exists(out) || std::filesystem::file_size(out, ec) == 0) {
+      ++absent;
+    } else {
+      const FileVerdict v = verifyFile(out);
+      EXPECT_EQ(v.problems, "");
+      for (const auto& [name, rows] : v.tables) {
+        bool known = false;
+        for (const auto& [refName, refRows] : reference.tables) {
+          if (refName == name) {
+            known = true;
+            EXPECT_LE(rows, refRows) << name;
+          }
+        }
+        EXPECT_TRUE(known) << "unexpected table " << name;
+      }
+      ++checked;
+    }
+    std::filesystem::remove(out);
+    std::filesystem::remove(out + ".log");
+  }
+  std::printf("[ hardening ] %ld runs, %ld killed while running, %ld files checked, %ld without a file "
+              "(window %ld us, seed %ld)\n",
+              count, killed, checked, absent, static_cast<long>(window), seed);
+  EXPECT_GT(killed, 0);
+}
+
+}  // namespace
