@@ -1,8 +1,12 @@
 // Record copy: the count and row queries (names quoted when they are not plain identifiers),
-// the target table, and the row loop moving long values in pieces.
+// the target table, and the row loop moving long values in pieces of kChunkSize.
 #include "engine/record_copy.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "engine/object_name.h"
+#include "engine/row_reader.h"
 #include "engine/table_creation.h"
 
 namespace vellicor::engine {
@@ -40,42 +44,48 @@ void copyObject(RunState& run, const std::string& objectName) {
 }
 
 int64_t copyRows(RunState& run, int64_t recordCount) {
-  dao::Recordset& source = *run.sourceRows;
   dao::Recordset& target = *run.targetRows;
+  std::vector<bool> isLong;
+  {
+    dao::Fields& columns = run.sourceRows->fields();
+    for (int k = 0; k < columns.count(); ++k) isLong.push_back(isLongType(columns[k].type()));
+  }
   const std::string countSuffix = "/" + std::to_string(recordCount);
   int64_t copied = 0;
   std::string progress;
-  while (!source.eof()) {
-    target.addNew();  // R4
-    dao::Fields& from = source.fields();
-    dao::Fields& to = target.fields();
-    const int columns = from.count();
-    for (int k = 0; k < columns; ++k) {
-      dao::Field& in = from[k];  // R5
-      const int16_t type = in.type();
-      if (type == dao::dbMemo || type == dao::dbLongBinary) {
-        const int64_t length = in.fieldSize();
-        dao::Field& out = to[k];
-        // Advance by what each piece really held, so a short piece can neither leave a gap nor
-        // spin forever.
-        for (int64_t offset = 0; offset < length;) {
-          dao::Bytes piece = in.getChunk(offset, kChunkSize);
-          if (piece.empty()) break;
-          offset += static_cast<int64_t>(piece.size());
-          out.appendChunk(piece);  // R6
+
+  // The source is read ahead on a second thread; this thread stores the rows in order. A read
+  // failure arrives after the rows read before it, so those rows are stored first.
+  RowReader reader(*run.sourceRows, kChunkSize);
+  for (bool more = true; more;) {
+    RowBatch batch = reader.next();
+    more = !batch.last;
+    for (std::vector<dao::Variant>& row : batch.rows) {
+      target.addNew();  // R4
+      dao::Fields& to = target.fields();
+      for (size_t k = 0; k < row.size(); ++k) {
+        dao::Field& out = to[static_cast<int>(k)];
+        if (k < isLong.size() && isLong[k]) {
+          if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
+            for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
+              const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
+              out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
+                                         bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // R6
+            }
+          }
+        } else {
+          out.setValue(row[k]);  // R6
         }
-      } else {
-        to[k].setValue(in.value());  // R6
       }
+      target.update(dao::dbUpdateRegular, false);  // R7
+      ++copied;
+      progress.assign("レコード = ");
+      progress += std::to_string(copied);
+      progress += countSuffix;
+      run.host.setProgress(progress);
+      run.host.recordProgress(copied, recordCount);
     }
-    target.update(dao::dbUpdateRegular, false);  // R7
-    ++copied;
-    progress.assign("レコード = ");
-    progress += std::to_string(copied);
-    progress += countSuffix;
-    run.host.setProgress(progress);
-    run.host.recordProgress(copied, recordCount);
-    source.moveNext();  // R8
+    if (batch.failure) std::rethrow_exception(batch.failure);
   }
   return copied;
 }

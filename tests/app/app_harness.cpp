@@ -118,7 +118,7 @@ const Pg& pg() {
     if (std::getenv("VELLICOR_PG_CONNECT") == nullptr) {
       const std::string script = std::string(VELLICOR_SOURCE_DIR) + "/tests/standin/pg_standin.sh";
       int code = 0;
-      const std::string out = runCommand("flock /tmp/vellicor-pg.lock " + shellQuote(script) + " start", &code);
+      const std::string out = runCommand("flock -o /tmp/vellicor-pg-start.lock " + shellQuote(script) + " start", &code);
       auto vars = parseExports(out);
       p.templ = vars["VELLICOR_PG_CONNECT"];
       p.server = vars["VELLICOR_PG_SERVER"];

@@ -1,0 +1,58 @@
+// Read-ahead of a source recordset: a second thread takes the rows (long values whole) into
+// bounded batches while the run writes the rows before them, so reading and writing overlap.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "dataaccess/dao.h"
+
+namespace vellicor::engine {
+
+struct RowBatch {
+  std::vector<std::vector<dao::Variant>> rows;
+  std::exception_ptr failure;  // set on the last batch when reading failed after its rows
+  bool last = false;
+};
+
+class RowReader {
+ public:
+  // Rows per batch, bytes per batch (long values counted), batches waiting at most.
+  static constexpr size_t kBatchRows = 512;
+  static constexpr size_t kBatchBytes = 4u << 20;
+  static constexpr size_t kQueueBatches = 4;
+
+  // Starts reading `source` from its current row. The recordset belongs to the reader until
+  // stop() or the last batch; chunkSize is the piece length asked of GetChunk.
+  RowReader(dao::Recordset& source, int32_t chunkSize);
+  ~RowReader() { stop(); }
+  RowReader(const RowReader&) = delete;
+  RowReader& operator=(const RowReader&) = delete;
+
+  // The next batch; after one with last set, there are no more.
+  RowBatch next();
+  // Asks the reading thread to end and waits for it.
+  void stop();
+
+ private:
+  void run();
+  void push(RowBatch batch);
+
+  dao::Recordset& source_;
+  int32_t chunkSize_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<RowBatch> queue_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+// Whether a source field of this type is moved in pieces.
+inline bool isLongType(int16_t type) { return type == dao::dbMemo || type == dao::dbLongBinary; }
+
+}  // namespace vellicor::engine
