@@ -75,6 +75,16 @@ int takeScreenshots(const QString& dir, const std::string& programDir) {
 
 int runWindow(int argc, char** argv) {
   using namespace vellicor::ui;
+#if !defined(_WIN32) && !defined(__APPLE__)
+  // Without a display Qt gives up by aborting the process; say what is missing instead.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    std::fputs("画面に接続できないため、ウィンドウを開けません（DISPLAY が設定されていません）。\n"
+               "コマンドラインから使うには: vellicor run | list | inspect | demo ...\n",
+               stderr);
+    return 2;
+  }
+#endif
   QApplication app(argc, argv);
   QTranslator qtTexts;
   if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
