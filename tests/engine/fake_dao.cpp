@@ -70,6 +70,9 @@ class FakeRecordset : public dao::Recordset {
   }
   bool eof() const override { return writable_ || row_ >= table_->rows.size(); }
   void moveNext() override {
+    if (!writable_ && world_->failMoveNextAtRow != 0 && static_cast<int>(row_) + 1 == world_->failMoveNextAtRow) {
+      throw dao::Error("接続が切断されました。");
+    }
     ++row_;
     load();
   }

@@ -37,6 +37,7 @@ struct World {
   bool failJetWorkspace = false;
   bool failCreate = false;
   int failUpdateAtRow = 0;       // 1-based row of the output whose Update fails (0: never)
+  int failMoveNextAtRow = 0;     // 1-based source row whose MoveNext fails, as a lost connection
   uint64_t substituted = 0;
   std::vector<std::pair<int64_t, int32_t>> chunkRequests;
 

@@ -89,3 +89,40 @@ TEST_F(FakeRunTest, RowsBeyondTheCountAreCopiedAll) {
 
 }  // namespace
 }  // namespace vellicor::fake
+
+namespace vellicor::fake {
+namespace {
+
+Table numbered(int rows) {
+  Table t;
+  t.columns = {{"N", dao::dbLong, 4}, {"MEMO", dao::dbMemo, 0}};
+  for (int i = 1; i <= rows; ++i) t.rows.push_back({V(int32_t{i}), V(std::string(1500, 'x'))});
+  return t;
+}
+
+TEST_F(FakeRunTest, SourceLostMidTableKeepsTheRowsReadBeforeIt) {
+  world.setObjectList(" where object_type in ('TABLE')", {"BIG"});
+  world.addSourceObject("BIG", numbered(1500));
+  world.failMoveNextAtRow = 1200;  // row 1200 was read; moving past it fails
+
+  ASSERT_EQ(run(), RunEnding::Failed);
+  EXPECT_EQ(host.only("box:"), (std::vector<std::string>{"異常終了|接続が切断されました。"}));
+  const Table& copied = world.files[out]["BIG"];
+  ASSERT_EQ(copied.rows.size(), 1200u);
+  EXPECT_EQ(copied.rows.back()[0], V(int32_t{1200}));
+  EXPECT_EQ(copied.rows.back()[1], V(std::string(1500, 'x')));
+  EXPECT_EQ(host.only("prog:").back(), "レコード = 1200/1500");
+}
+
+TEST_F(FakeRunTest, TargetRefusalWhileTheReaderIsAheadStopsCleanly) {
+  world.setObjectList(" where object_type in ('TABLE')", {"BIG"});
+  world.addSourceObject("BIG", numbered(5000));
+  world.failUpdateAtRow = 3;  // the reader has several batches waiting by then
+
+  ASSERT_EQ(run(), RunEnding::Failed);
+  EXPECT_EQ(world.files[out]["BIG"].rows.size(), 2u);
+  EXPECT_EQ(world.calls.back(), "Close odbc ws");
+}
+
+}  // namespace
+}  // namespace vellicor::fake
