@@ -2,6 +2,7 @@
 // cause; and after every refusal the file still closes into one that readers read whole.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "dataaccess/dao.h"
@@ -191,4 +192,47 @@ TEST_F(DaoJetRefusals, FileStaysWholeAfterAFailedAppend) {
   db_->close();
   EXPECT_EQ(mdbTables(file_), (std::vector<std::string>{"GOOD", "ONE"}));
   EXPECT_EQ(indexFaults(file_), "");
+}
+
+TEST(DaoJetSizeLimit, OneGigabyteIsRefusedCleanly) {
+  // 1 MB values until the file would pass 1 GB: the refusal names the limit, the rows before it
+  // stay, and the catalog can still take a table afterwards.
+  ScratchDir dir;
+  const std::string file = dir.path("full.mdb");
+  int stored = 0;
+  {
+    auto db = jetWorkspace()->createDatabase(file, dao::dbLangJapanese);
+    dao::TableDef td("BLOBS");
+    td.appendField(td.createField("ID", dao::dbLong));
+    td.appendField(td.createField("DATA", dao::dbLongBinary));
+    db->appendTableDef(td);
+    auto rs = db->openRecordset("BLOBS");
+    const dao::Bytes megabyte(1 << 20, 0x5A);
+    try {
+      for (;; ++stored) {
+        rs->addNew();
+        rs->fields()[0].setValue(int32_t{stored});
+        rs->fields()[1].setValue(megabyte);
+        rs->update();
+      }
+    } catch (const dao::Error& e) {
+      EXPECT_NE(e.description().find("1 GB"), std::string::npos) << e.description();
+    }
+    EXPECT_GT(stored, 1000);
+    rs->close();
+    dao::TableDef after("AFTER");
+    after.appendField(after.createField("X", dao::dbLong));
+    db->appendTableDef(after);
+    db->close();
+  }
+  EXPECT_LE(std::filesystem::file_size(file), uint64_t{1} << 30);
+  EXPECT_EQ(mdbVersion(file), "JET3");
+  EXPECT_EQ(mdbTables(file), (std::vector<std::string>{"BLOBS", "AFTER"}));
+  auto db = jetWorkspace()->openDatabase(file, 1, true);
+  auto rs = db->openRecordset("BLOBS");
+  int read = 0;
+  for (; !rs->eof(); rs->moveNext(), ++read) ASSERT_EQ(rs->fields()[0].value(), dao::Variant(int32_t{read}));
+  EXPECT_EQ(read, stored);
+  db->close();
+  EXPECT_EQ(indexFaults(file), "");
 }
