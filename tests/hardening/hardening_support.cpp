@@ -2,6 +2,7 @@
 // process's open files, for the hardening tests.
 #include "hardening/hardening_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,7 +25,10 @@ void makeDemoSource(const std::string& path) {
   odbc::executeScript("Driver=SQLite3;Database=" + path, script);
 }
 
-std::string vellicorBinary() { return std::string(VELLICOR_BINARY_DIR) + "/app/vellicor"; }
+std::string vellicorBinary() {
+  const char* other = std::getenv("VELLICOR_TEST_BINARY");
+  return other && *other ? other : std::string(VELLICOR_BINARY_DIR) + "/app/vellicor";
+}
 
 FileVerdict verifyFile(const std::string& path) {
   FileVerdict v;

@@ -14,7 +14,7 @@ namespace vellicor::hardening {
 void makeDemoSource(const std::string& path);
 inline constexpr const char* kSqliteTemplate = "Driver=SQLite3;Database=%DBQ%";
 
-// The built `vellicor` binary.
+// The built `vellicor` binary (VELLICOR_TEST_BINARY names another one).
 std::string vellicorBinary();
 
 struct FileVerdict {
