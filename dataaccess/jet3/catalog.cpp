@@ -439,16 +439,16 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
   return c;
 }
 
-bool Catalog::tableExists(const std::string& nameBytes) const {
+std::optional<std::string> Catalog::tableWithSameKey(const std::string& nameBytes) const {
   std::vector<uint8_t> want;
   appendTextKeyGeneral(want, nameBytes, true);
   for (const CatalogObject& o : objects_) {
     if (o.parentId != fmt::kIdTablesContainer) continue;
     std::vector<uint8_t> have;
     appendTextKeyGeneral(have, o.nameBytes, true);
-    if (have == want) return true;
+    if (have == want) return o.nameBytes;
   }
-  return false;
+  return std::nullopt;
 }
 
 std::vector<const CatalogObject*> Catalog::userTables() const {

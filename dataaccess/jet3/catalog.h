@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,10 @@ class Catalog {
   ~Catalog();
 
   const std::vector<CatalogObject>& objects() const { return objects_; }
-  // True when an object of the Tables container has this name (Jet's unique index compares names
-  // through their General sort keys, so letter case does not count).
-  bool tableExists(const std::string& nameBytes) const;
+  // The stored name (code page bytes) of the object of the Tables container whose name has the same
+  // General sort key, if there is one. Jet's unique index compares names through those keys, so
+  // letter case does not count; nor, for double-byte names, do some differences of the second byte.
+  std::optional<std::string> tableWithSameKey(const std::string& nameBytes) const;
   // User tables (not Jet's or Access's system tables), by TDEF page, in catalog order.
   std::vector<const CatalogObject*> userTables() const;
 

@@ -188,7 +188,16 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
   }
   std::string nameBytes;
   codePage_->encode(table, nameBytes);
-  if (catalog_->tableExists(nameBytes)) throw dao::Error("テーブル '" + table + "' は既に存在します。", 3010);
+  if (auto existing = catalog_->tableWithSameKey(nameBytes)) {
+    // Jet tells names apart by their sort keys: another letter case, or for double-byte names some
+    // other second bytes, count as the same name. Name the table it clashes with.
+    std::string existingName;
+    codePage_->decode(*existing, existingName);
+    if (existingName == table) throw dao::Error("テーブル '" + table + "' は既に存在します。", 3010);
+    throw dao::Error("テーブル '" + table + "' は既存のテーブル '" + existingName +
+                         "' と同じ名前とみなされるため作成できません。",
+                     3010);
+  }
   if (def.fields().empty()) {
     throw dao::Error("テーブル '" + table + "' にはフィールドが定義されていないため追加できません。", 3264);
   }

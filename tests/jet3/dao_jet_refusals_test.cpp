@@ -81,7 +81,12 @@ TEST_F(DaoJetRefusals, TableDefinitionsJetCannotHold) {
   expectRefusal(table("BAD.NAME", oneLong), {"BAD.NAME", "使用できません"});
   expectRefusal(table(std::string(65, 'T'), oneLong), {"使用できません"});
   expectRefusal(table("表" + std::string(63, 'T'), oneLong), {"使用できません"});  // 65 bytes in CP932
-  expectRefusal(table("good", oneLong), {"'good' は既に存在します"});
+  expectRefusal(table("good", oneLong), {"'good'", "'GOOD'", "同じ名前"});
+  expectRefusal(table("GOOD", oneLong), {"'GOOD' は既に存在します"});
+  // Double-byte names whose General keys coincide (ア 83 41, ヂ 83 61) clash like letter cases;
+  // the refusal names the table already there.
+  db_->appendTableDef([&] { dao::TableDef td("ア"); oneLong(td); return td; }());
+  expectRefusal(table("ヂ", oneLong), {"'ヂ'", "'ア'", "同じ名前"});
   expectRefusal(table("EMPTY", [](dao::TableDef&) {}), {"EMPTY", "フィールド"});
   for (int16_t type : {16, 17, 18, 19, 20, 21, 22, 23}) {
     expectRefusal(table("T" + std::to_string(type),
@@ -109,7 +114,7 @@ TEST_F(DaoJetRefusals, TableDefinitionsJetCannotHold) {
   addRow(2, "二番目");
   rs_->close();
   db_->close();
-  EXPECT_EQ(mdbTables(file_).size(), 2u);
+  EXPECT_EQ(mdbTables(file_).size(), 3u);
   EXPECT_EQ(mdbExport(file_, "GOOD", "CP932").size(), 2u);
   EXPECT_EQ(indexFaults(file_), "");
 }
