@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh
 OUT=${1:-demo-out/demo.mdb}
 mkdir -p "$(dirname "$OUT")"
-./build/app/vellicor demo "$OUT"
+./build/app/vellicor demo "$OUT" --yes

@@ -212,6 +212,23 @@ TEST_F(SqliteRunTest, RelativeOutputGetsAnAbsoluteLogBesideIt) {
   EXPECT_EQ(mdbTables(path("rel.mdb")), (std::vector<std::string>{"DEPARTMENTS"}));
 }
 
+TEST_F(SqliteRunTest, NamedPatternOfAPatternFileChoosesTheObjects) {
+  const std::string file = path("seltable.dat");
+  {
+    std::ofstream f(file, std::ios::binary);
+    f << "@ignored\r\n# seltable.dat\r\n#HR\r\nemployees\r\nDEPARTMENTS\r\n#SALES\r\nSALES_LOG\r\n";
+  }
+  const Result r = run({"--pattern", "HR", "--pattern-file", file});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"DEPARTMENTS", "EMPLOYEES"}));
+
+  const Result missing = run({"--pattern", "NOPE", "--pattern-file", file, "--yes"});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.err.find("NOPE"), std::string::npos) << missing.err;
+  const Result both = run({"--pattern", "HR", "--select", "EMP", "--pattern-file", file, "--yes"});
+  EXPECT_EQ(both.exitCode, 2);
+}
+
 class SqliteFailureTest : public SqliteRunTest {
  protected:
   std::string extraSql() const override {
