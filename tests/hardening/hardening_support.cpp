@@ -74,6 +74,21 @@ FileVerdict verifyFile(const std::string& path) {
   return v;
 }
 
+std::string problemsOutsideCatalogWindow(const FileVerdict& v, bool* catalogWindow) {
+  std::string others;
+  bool window = false;
+  std::istringstream lines(v.problems);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("index MSysObjects/", 0) == 0 || line.rfind("index MSysACEs/", 0) == 0) {
+      window = true;
+    } else {
+      others += line + "\n";
+    }
+  }
+  if (catalogWindow) *catalogWindow = window && others.empty();
+  return others;
+}
+
 std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream ss;

@@ -26,6 +26,11 @@ struct FileVerdict {
 };
 FileVerdict verifyFile(const std::string& path);
 
+// The problems of a verdict other than missing entries in the indexes of MSysObjects and MSysACEs,
+// which a fault during the catalog's commit leaves (the window the catalog's write order cannot
+// close); catalogWindow tells whether those were all there was.
+std::string problemsOutsideCatalogWindow(const FileVerdict& v, bool* catalogWindow);
+
 // The bytes of a file as text, to compare a file before and after (empty when absent).
 std::string fileBytes(const std::string& path);
 
