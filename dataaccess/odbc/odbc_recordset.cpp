@@ -98,15 +98,16 @@ dao::Variant decodeFixed(const ResultColumn& c, const unsigned char* p) {
 }
 
 // A bound value: `p` points at the row's slot, `ind` is its length/indicator.
-dao::Variant decodeBound(const ResultColumn& c, const unsigned char* p, SQLLEN ind) {
+// `scratch` holds three bytes for each UTF-16 unit of the widest bound text column.
+dao::Variant decodeBound(const ResultColumn& c, const unsigned char* p, SQLLEN ind, char* scratch) {
   if (ind == SQL_NULL_DATA) return dao::Null{};
   const SQLLEN cap = c.mapping.bufferBytes;
   switch (c.mapping.fetch) {
     case FetchKind::Text: {
       if (ind == SQL_NO_TOTAL || ind > cap - static_cast<SQLLEN>(sizeof(SQLWCHAR))) truncated(c);
-      std::string s;
-      appendUtf8(s, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
-      return s;
+      // Converted into the scratch first, so the value is allocated once at its final length.
+      const size_t n = writeUtf8(scratch, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
+      return dao::Variant(std::in_place_type<std::string>, scratch, n);
     }
     case FetchKind::DecimalText:
       if (ind == SQL_NO_TOTAL || ind > cap - 1) truncated(c);
@@ -206,6 +207,11 @@ void OdbcRecordset::prepareBuffers() {
     }
   }
   pieceBuffer_.resize(8192);
+  size_t widestText = 0;
+  for (const auto& c : columns_) {
+    if (c.bound && c.mapping.fetch == FetchKind::Text) widestText = std::max<size_t>(widestText, static_cast<size_t>(c.mapping.bufferBytes));
+  }
+  textScratch_.resize(widestText / sizeof(SQLWCHAR) * 3 + 1);
 }
 
 void OdbcRecordset::fetch() {
@@ -279,7 +285,8 @@ dao::Variant OdbcRecordset::value(int index) {
   ResultColumn& c = columns_[static_cast<size_t>(index)];
   if (c.bound) {
     const size_t r = static_cast<size_t>(row_);
-    return decodeBound(c, c.data.data() + r * static_cast<size_t>(c.mapping.bufferBytes), c.indicator[r]);
+    return decodeBound(c, c.data.data() + r * static_cast<size_t>(c.mapping.bufferBytes), c.indicator[r],
+                       textScratch_.data());
   }
   loadThrough(index);
   return c.cached;

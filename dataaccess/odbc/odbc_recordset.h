@@ -79,6 +79,7 @@ class OdbcRecordset final : public dao::Recordset {
   std::string rowErrorText_;  // diagnostics of a block with a failed row
   bool eof_ = true;
   std::vector<SQLWCHAR> pieceBuffer_;  // SQLGetData pieces, reused from row to row
+  std::vector<char> textScratch_;      // UTF-8 of one bound text value before it becomes a string
 };
 
 }  // namespace vellicor::odbc

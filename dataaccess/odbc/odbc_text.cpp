@@ -9,24 +9,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void putUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 void putWide(WideString& out, char32_t c) {
   if (c < 0x10000) {
     out.push_back(static_cast<SQLWCHAR>(c));
@@ -39,12 +21,17 @@ void putWide(WideString& out, char32_t c) {
 
 }  // namespace
 
-void appendUtf8(std::string& out, const SQLWCHAR* units, size_t count) {
-  out.reserve(out.size() + count);
-  for (size_t i = 0; i < count; ++i) {
+size_t writeUtf8(char* const base, const SQLWCHAR* units, size_t count) {
+  char* o = base;
+  size_t i = 0;
+  for (;;) {
+    while (i < count && units[i] < 0x80) *o++ = static_cast<char>(units[i++]);  // the common case
+    if (i == count) break;
     char32_t c = units[i];
-    if (c < 0x80) {  // the common case, kept short
-      out.push_back(static_cast<char>(c));
+    if (c < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (c >> 6));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+      ++i;
       continue;
     }
     if (c >= 0xD800 && c <= 0xDBFF) {
@@ -57,8 +44,26 @@ void appendUtf8(std::string& out, const SQLWCHAR* units, size_t count) {
     } else if (c >= 0xDC00 && c <= 0xDFFF) {
       c = kReplacement;
     }
-    putUtf8(out, c);
+    ++i;
+    if (c < 0x10000) {
+      *o++ = static_cast<char>(0xE0 | (c >> 12));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *o++ = static_cast<char>(0xF0 | (c >> 18));
+      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
   }
+  return static_cast<size_t>(o - base);
+}
+
+void appendUtf8(std::string& out, const SQLWCHAR* units, size_t count) {
+  // Sized once for the longest result, then trimmed, instead of growing a byte at a time.
+  const size_t start = out.size();
+  out.resize(start + count * 3);
+  out.resize(start + writeUtf8(out.data() + start, units, count));
 }
 
 std::string toUtf8(const SQLWCHAR* units, size_t count) {
