@@ -44,9 +44,30 @@ void RowReader::push(RowBatch batch) {
   changed_.notify_all();
 }
 
+void RowReader::recycle(RowBatch batch) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Two at most: the values inside are held until the reading thread takes them.
+  if (recycled_.size() < 2 && !stopping_) recycled_.push_back(std::move(batch.rows));
+}
+
+void RowReader::takeRecycled(std::vector<std::vector<dao::Variant>>& spare) {
+  std::vector<std::vector<std::vector<dao::Variant>>> taken;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    taken.swap(recycled_);
+  }
+  for (auto& rows : taken) {
+    for (auto& row : rows) {
+      row.clear();
+      spare.push_back(std::move(row));
+    }
+  }
+}
+
 void RowReader::run() {
   RowBatch batch;
   size_t bytes = 0;
+  std::vector<std::vector<dao::Variant>> spare;  // row vectors to refill, values still inside
   try {
     while (!source_.eof()) {
       {
@@ -55,7 +76,12 @@ void RowReader::run() {
       }
       dao::Fields& fields = source_.fields();
       const int count = fields.count();
+      if (spare.empty()) takeRecycled(spare);
       std::vector<dao::Variant> row;
+      if (!spare.empty()) {
+        row = std::move(spare.back());
+        spare.pop_back();
+      }
       row.reserve(static_cast<size_t>(count));
       for (int k = 0; k < count; ++k) {
         dao::Field& f = fields[k];
@@ -69,7 +95,9 @@ void RowReader::run() {
             offset += static_cast<int64_t>(piece.size());
             whole.insert(whole.end(), piece.begin(), piece.end());
           }
-          row.push_back(whole.empty() ? dao::Variant(dao::Null{}) : dao::Variant(std::move(whole)));
+          // Nothing to append is either Null or a zero-length value: only the value tells which.
+          const bool null = whole.empty() && dao::isNull(f.value());
+          row.push_back(null ? dao::Variant(dao::Null{}) : dao::Variant(std::move(whole)));
         } else {
           row.push_back(f.value());
         }

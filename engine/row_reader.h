@@ -36,18 +36,24 @@ class RowReader {
 
   // The next batch; after one with last set, there are no more.
   RowBatch next();
+  // Hands a batch whose rows are stored back to the reading thread, which refills its vectors
+  // (and frees the values it allocated) instead of the storing thread freeing them.
+  void recycle(RowBatch batch);
   // Asks the reading thread to end and waits for it.
   void stop();
 
  private:
   void run();
   void push(RowBatch batch);
+  // Rows handed back, taken into `spare` by the reading thread.
+  void takeRecycled(std::vector<std::vector<dao::Variant>>& spare);
 
   dao::Recordset& source_;
   int32_t chunkSize_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<RowBatch> queue_;
+  std::vector<std::vector<std::vector<dao::Variant>>> recycled_;  // at most two batches
   bool stopping_ = false;
   std::thread thread_;
 };
