@@ -1,6 +1,9 @@
 // The commands of the executable; each returns the process exit status.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "app/cli_options.h"
 
 namespace vellicor::app {
@@ -15,5 +18,9 @@ int runCommand(const CliOptions& o);
 int listCommand(const CliOptions& o);
 int inspectCommand(const CliOptions& o);
 int demoCommand(const CliOptions& o);
+
+// Prints what a .mdb file holds (its tables, or one table's rows) to stdout; a file or table that
+// cannot be read is reported on stderr with status kExitFailed.
+int printInspection(const std::string& file, const std::optional<std::string>& table = std::nullopt);
 
 }  // namespace vellicor::app

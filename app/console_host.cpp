@@ -43,6 +43,13 @@ void ConsoleHost::endLiveLine() {
   }
 }
 
+void ConsoleHost::printLine(const std::string& line) {
+  // The run may set the same status twice in a row; one line says it.
+  if (line == lastLine_) return;
+  std::fprintf(out_, "%s\n", line.c_str());
+  lastLine_ = line;
+}
+
 void ConsoleHost::flush() {
   if (!havePending_) return;
   havePending_ = false;
@@ -50,7 +57,7 @@ void ConsoleHost::flush() {
   if (s_.live) {
     paintLive();
   } else {
-    std::fprintf(out_, "%s\n", pending_.c_str());
+    printLine(pending_);
   }
   std::fflush(out_);
 }
@@ -67,6 +74,7 @@ void ConsoleHost::paintLive() {
   }
   std::fprintf(out_, "\r\x1b[K%s", line.c_str());
   liveLineOpen_ = true;
+  lastLine_.clear();
   lastPaint_ = Clock::now();
 }
 
@@ -74,7 +82,7 @@ void ConsoleHost::setMessage(const std::string& mes) {
   flush();
   if (s_.quiet) return;
   endLiveLine();
-  if (!mes.empty()) std::fprintf(out_, "%s\n", mes.c_str());
+  if (!mes.empty()) printLine(mes);
   std::fflush(out_);
 }
 
@@ -89,8 +97,9 @@ void ConsoleHost::setProgress(const std::string& mes) {
   if (s_.live) {
     std::fprintf(out_, "\r\x1b[K%s", mes.c_str());
     liveLineOpen_ = true;
+    lastLine_.clear();
   } else {
-    std::fprintf(out_, "%s\n", mes.c_str());
+    printLine(mes);
   }
   objectStart_ = Clock::now();
   copied_ = 0;
@@ -112,7 +121,7 @@ void ConsoleHost::recordProgress(int64_t copied, int64_t count) {
     // Plain output: a line now and then on long tables, and always the last count.
     lastPaint_ = now;
     havePending_ = false;
-    std::fprintf(out_, "%s\n", pending_.c_str());
+    printLine(pending_);
     std::fflush(out_);
   }
 }

@@ -9,7 +9,6 @@
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "app/demo_schema_sql.h"
-#include "app/mdb_inspect.h"
 #include "dataaccess/dao.h"
 #include "dataaccess/odbc/odbc_script.h"
 #include "engine/conversion_run.h"
@@ -76,7 +75,7 @@ int demoCommand(const CliOptions& o) {
   if (ending != engine::RunEnding::Completed) return kExitFailed;
   host.messageBox("正常終了しました。", "完了通知");
   std::fflush(stdout);
-  return printFileSummary(filename, stdout, stderr) == 0 ? kExitCompleted : kExitFailed;
+  return printInspection(filename);
 }
 
 }  // namespace vellicor::app

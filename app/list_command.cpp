@@ -2,13 +2,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "app/input_checks.h"
-#include "app/mdb_inspect.h"
 #include "app/password_input.h"
+#include "dataaccess/dao.h"
+#include "dataaccess/jet3/inspect.h"
 #include "engine/object_listing.h"
 
 namespace vellicor::app {
@@ -48,8 +50,21 @@ int inspectCommand(const CliOptions& o) {
     std::fputs(usageText(), stderr);
     return kExitUsage;
   }
-  if (o.positional.size() == 2) return printTableRows(o.positional[0], o.positional[1], stdout, stderr);
-  return printFileSummary(o.positional[0], stdout, stderr);
+  if (o.positional.size() == 2) return printInspection(o.positional[0], o.positional[1]);
+  return printInspection(o.positional[0]);
+}
+
+int printInspection(const std::string& file, const std::optional<std::string>& table) {
+  std::string text;
+  try {
+    text = jet3::inspectFile(file, table);
+  } catch (const dao::Error& e) {
+    std::fprintf(stderr, "[%s] %s\n", engine::kProgramTitle, e.description().c_str());
+    return kExitFailed;
+  }
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+  return kExitCompleted;
 }
 
 }  // namespace vellicor::app

@@ -50,6 +50,22 @@ TEST(ConsoleHost, PlainOutputShowsTheLastCountOfEachObject) {
   std::fclose(err);
 }
 
+TEST(ConsoleHost, PlainOutputDoesNotRepeatTheLineJustPrinted) {
+  std::FILE* out = std::tmpfile();
+  {
+    ConsoleHost host(ConsoleHost::Settings{}, out, out);
+    host.setMessage("テーブル取得中...1/2 A");
+    host.setProgress("レコード = 0");
+    host.setMessage("テーブル取得中...1/2 A");  // set again before the rows: not a new line
+    host.setMessage("テーブル取得中...1/2 A");
+    host.setMessage("テーブル取得中...2/2 B");
+    host.setMessage("テーブル取得中...1/2 A");  // the same text again after another is a new line
+  }
+  EXPECT_EQ(contents(out), "テーブル取得中...1/2 A\nレコード = 0\nテーブル取得中...1/2 A\n"
+                           "テーブル取得中...2/2 B\nテーブル取得中...1/2 A\n");
+  std::fclose(out);
+}
+
 TEST(ConsoleHost, LiveLineIsThrottledAndEndsOnTheLastText) {
   std::FILE* out = std::tmpfile();
   ConsoleHost::Settings s;
