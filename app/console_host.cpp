@@ -43,13 +43,6 @@ void ConsoleHost::endLiveLine() {
   }
 }
 
-void ConsoleHost::printLine(const std::string& line) {
-  // The run may set the same status twice in a row; one line says it.
-  if (line == lastLine_) return;
-  std::fprintf(out_, "%s\n", line.c_str());
-  lastLine_ = line;
-}
-
 void ConsoleHost::flush() {
   if (!havePending_) return;
   havePending_ = false;
@@ -57,7 +50,7 @@ void ConsoleHost::flush() {
   if (s_.live) {
     paintLive();
   } else {
-    printLine(pending_);
+    std::fprintf(out_, "%s\n", pending_.c_str());
   }
   std::fflush(out_);
 }
@@ -74,7 +67,6 @@ void ConsoleHost::paintLive() {
   }
   std::fprintf(out_, "\r\x1b[K%s", line.c_str());
   liveLineOpen_ = true;
-  lastLine_.clear();
   lastPaint_ = Clock::now();
 }
 
@@ -82,7 +74,10 @@ void ConsoleHost::setMessage(const std::string& mes) {
   flush();
   if (s_.quiet) return;
   endLiveLine();
-  if (!mes.empty()) printLine(mes);
+  // The run sets an object's status twice (before and after its row count); plain output, where
+  // lines stay, says it once. A terminal shows every status, as before.
+  if (!mes.empty() && (s_.live || mes != lastMessage_)) std::fprintf(out_, "%s\n", mes.c_str());
+  lastMessage_ = mes;
   std::fflush(out_);
 }
 
@@ -97,9 +92,8 @@ void ConsoleHost::setProgress(const std::string& mes) {
   if (s_.live) {
     std::fprintf(out_, "\r\x1b[K%s", mes.c_str());
     liveLineOpen_ = true;
-    lastLine_.clear();
   } else {
-    printLine(mes);
+    std::fprintf(out_, "%s\n", mes.c_str());
   }
   objectStart_ = Clock::now();
   copied_ = 0;
@@ -121,7 +115,7 @@ void ConsoleHost::recordProgress(int64_t copied, int64_t count) {
     // Plain output: a line now and then on long tables, and always the last count.
     lastPaint_ = now;
     havePending_ = false;
-    printLine(pending_);
+    std::fprintf(out_, "%s\n", pending_.c_str());
     std::fflush(out_);
   }
 }

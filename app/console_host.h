@@ -43,7 +43,6 @@ class ConsoleHost : public engine::RunHost {
   using Clock = std::chrono::steady_clock;
   void paintLive();
   void endLiveLine();
-  void printLine(const std::string& line);  // a whole status line, unless it repeats the last one
 
   Settings s_;
   std::FILE* out_;
@@ -51,7 +50,7 @@ class ConsoleHost : public engine::RunHost {
   std::string pending_;      // the latest row progress not yet shown
   bool havePending_ = false;
   bool liveLineOpen_ = false;
-  std::string lastLine_;     // the last whole line written (empty after a live repaint)
+  std::string lastMessage_;  // the last status text set
   Clock::time_point lastPaint_{};
   Clock::time_point objectStart_{};
   int64_t copied_ = 0, count_ = 0;

@@ -50,19 +50,19 @@ TEST(ConsoleHost, PlainOutputShowsTheLastCountOfEachObject) {
   std::fclose(err);
 }
 
-TEST(ConsoleHost, PlainOutputDoesNotRepeatTheLineJustPrinted) {
+TEST(ConsoleHost, PlainOutputDoesNotRepeatTheStatusJustShown) {
   std::FILE* out = std::tmpfile();
   {
     ConsoleHost host(ConsoleHost::Settings{}, out, out);
     host.setMessage("テーブル取得中...1/2 A");
-    host.setProgress("レコード = 0");
-    host.setMessage("テーブル取得中...1/2 A");  // set again before the rows: not a new line
-    host.setMessage("テーブル取得中...1/2 A");
-    host.setMessage("テーブル取得中...2/2 B");
-    host.setMessage("テーブル取得中...1/2 A");  // the same text again after another is a new line
+    host.setProgress("レコード = 2");
+    host.setMessage("テーブル取得中...1/2 A");  // set again after the row count: no new line
+    copyRows(host, 2);
+    host.setMessage("テーブル取得中...2/2 A");
+    host.setMessage("テーブル取得中...1/2 A");  // the same text after another one is shown again
   }
-  EXPECT_EQ(contents(out), "テーブル取得中...1/2 A\nレコード = 0\nテーブル取得中...1/2 A\n"
-                           "テーブル取得中...2/2 B\nテーブル取得中...1/2 A\n");
+  EXPECT_EQ(contents(out), "テーブル取得中...1/2 A\nレコード = 2\nレコード = 2\nレコード = 1/2\nレコード = 2/2\n"
+                           "テーブル取得中...2/2 A\nテーブル取得中...1/2 A\n");
   std::fclose(out);
 }
 
