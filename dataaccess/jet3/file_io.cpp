@@ -111,6 +111,15 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     }
     throw dao::Error("ファイル '" + path + "' を開けません: " + reason(err) + "。", 3044);
   }
+  // A file marked read-only (no write permission for anyone) is not written, even by a user whom
+  // the system would let write it (root), as Jet refuses read-only files for exclusive use.
+  if (mode == OpenMode::kOpenExclusive || mode == OpenMode::kOpenShared) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      ::close(fd);
+      throw dao::Error("ファイル '" + path + "' は読み取り専用のため、書き込み用に開けません。", 3051);
+    }
+  }
   // Our engine cannot share a file with another writer, so every read-write open locks the file
   // exclusively; read-only opens take a shared lock, which keeps writers out while they read.
   {

@@ -392,6 +392,17 @@ void JetRecordset::close() {
   if (closed_) return;
   closed_ = true;
   editing_ = false;
+  // The rows added through this recordset are committed now rather than at the database's close,
+  // so a table that was finished stays whole whatever fails later in the run.
+  if (writer_ && writer_->uncommitted()) {
+    try {
+      writer_->commit();
+    } catch (...) {
+      cursor_.reset();
+      reader_.reset();
+      throw;
+    }
+  }
   cursor_.reset();
   reader_.reset();
 }
