@@ -67,7 +67,6 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
         dao::Field& out = to[static_cast<int>(k)];
         if (k < isLong.size() && isLong[k]) {
           if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
-            if (bytes->empty()) out.appendChunk(*bytes);  // a zero-length value, which is not Null
             for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
               const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
               out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),

@@ -95,9 +95,9 @@ void RowReader::run() {
             offset += static_cast<int64_t>(piece.size());
             whole.insert(whole.end(), piece.begin(), piece.end());
           }
-          // Nothing to append is either Null or a zero-length value: only the value tells which.
-          const bool null = whole.empty() && dao::isNull(f.value());
-          row.push_back(null ? dao::Variant(dao::Null{}) : dao::Variant(std::move(whole)));
+          // A long value with nothing to append leaves the target field Null, whether the source
+          // held Null or a zero-length value.
+          row.push_back(whole.empty() ? dao::Variant(dao::Null{}) : dao::Variant(std::move(whole)));
         } else {
           row.push_back(f.value());
         }
