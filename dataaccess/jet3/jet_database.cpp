@@ -144,6 +144,18 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
     db->pager_->loadGlobalMap();
     JetFileReader reader(path);
     db->catalog_ = Catalog::load(*db->pager_, reader);
+    // A file cut short (an interrupted copy) still reads, with its last pages as zeros, but new
+    // pages would be placed where its tables' pages should be: refused before anything is written.
+    for (const CatalogEntry& e : reader.userTables()) {
+      const TableInfo t = reader.readTable(static_cast<uint32_t>(e.id));
+      for (uint32_t p : reader.usageMap(t.def.ownedMap)) {
+        if (p >= reader.pageCount()) {
+          throw dao::Error("ファイル '" + path + "' は途中で切れています (テーブル '" + e.name + "' のページ " +
+                               std::to_string(p) + " がファイルの外にあります)。",
+                           3049);
+        }
+      }
+    }
   } catch (...) {
     db->pager_->close();
     db->closed_ = true;

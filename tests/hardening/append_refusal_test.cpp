@@ -98,6 +98,13 @@ TEST_F(AppendRefusal, FilesThatAreNotJet3) {
   EXPECT_EQ(vellicor::testing::runCommand("mdb-ver " + vellicor::testing::shellQuote(jet4) + " 2>&1").substr(0, 4), "JET4");
   expectRefusedUntouched(jet4);
 
+  // A copy cut off after the catalog (21 of 25 pages): its table's data page is missing.
+  const std::string cutTable = dir_.path("cut-table.mdb");
+  std::filesystem::copy_file(good_, cutTable);
+  ASSERT_EQ(std::filesystem::file_size(good_), 2048u * 25);
+  std::filesystem::resize_file(cutTable, 2048 * 21);
+  expectRefusedUntouched(cutTable);
+
   // The first pages of a real file alone, shorter than any database (cut off).
   const std::string cut = dir_.path("cut.mdb");
   std::filesystem::copy_file(good_, cut);
