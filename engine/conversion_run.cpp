@@ -18,25 +18,9 @@ namespace vellicor::engine {
 namespace {
 
 template <typename T>
-void closeQuietly(std::unique_ptr<T>& p) {
-  std::unique_ptr<T> held = std::move(p);
-  if (!held) return;
-  try {
-    held->close();
-  } catch (...) {
-    // Closing on the way out of a failure: the first failure is the one reported.
-  }
-}
-
-template <typename T>
 void closeNow(std::unique_ptr<T>& p) {
   std::unique_ptr<T> held = std::move(p);
   if (held) held->close();
-}
-
-std::string describe(const std::exception& e) {
-  if (const auto* d = dynamic_cast<const dao::Error*>(&e)) return d->description();
-  return e.what();
 }
 
 // Everything a run opens, released in the order the failure handling prescribes.

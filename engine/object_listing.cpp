@@ -7,24 +7,6 @@
 #include "engine/run_state.h"
 
 namespace vellicor::engine {
-namespace {
-
-template <typename T>
-void closeQuietly(std::unique_ptr<T>& p) {
-  std::unique_ptr<T> held = std::move(p);
-  if (!held) return;
-  try {
-    held->close();
-  } catch (...) {
-  }
-}
-
-std::string describe(const std::exception& e) {
-  if (const auto* d = dynamic_cast<const dao::Error*>(&e)) return d->description();
-  return e.what();
-}
-
-}  // namespace
 
 int16_t getUserObjects(RunHost& host, const std::string& server, const std::string& user,
                        const std::string& pass, const std::function<void(const std::string&)>& addName,

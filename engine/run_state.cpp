@@ -51,4 +51,9 @@ std::string valueAsText(const dao::Variant& v) {
   return dao::toDisplayText(v);
 }
 
+std::string describe(const std::exception& e) {
+  if (const auto* d = dynamic_cast<const dao::Error*>(&e)) return d->description();
+  return e.what();
+}
+
 }  // namespace vellicor::engine

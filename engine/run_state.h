@@ -40,6 +40,21 @@ std::string objectStatusText(int64_t position, int64_t count, const std::string&
 // driver); throws dao::Error for anything else.
 int64_t valueAsCount(const dao::Variant& v);
 
+// Closes and releases p if it is open, swallowing a failure to close: used on the way out of a
+// failure, where the first failure is the one reported.
+template <typename T>
+void closeQuietly(std::unique_ptr<T>& p) {
+  std::unique_ptr<T> held = std::move(p);
+  if (!held) return;
+  try {
+    held->close();
+  } catch (...) {
+  }
+}
+
+// The text shown for a failure: a data-access error's description, else what() of the exception.
+std::string describe(const std::exception& e);
+
 // A value as text (names are texts; anything else in its display form).
 std::string valueAsText(const dao::Variant& v);
 
