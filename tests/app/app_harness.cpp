@@ -24,22 +24,6 @@ std::string readText(const std::string& path) {
   return ss.str();
 }
 
-std::vector<std::string> logLines(const std::string& path) {
-  std::vector<std::string> lines;
-  const std::string text = readText(path);
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(at) + "<no CRLF>");
-      break;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
 Result runVellicor(const std::vector<std::string>& words, const std::map<std::string, std::string>& env,
                    const std::string& cwd) {
   static int serial = 0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/mdbtools_support.h"
+
 namespace vellicor::e2e {
 
 struct Result {
@@ -41,8 +43,7 @@ std::vector<std::string> mdbTables(const std::string& file);
 std::vector<std::vector<std::string>> mdbRows(const std::string& file, const std::string& table);
 
 std::string readText(const std::string& path);
-// The log's lines; a line without its CR LF gets "<no CRLF>" appended.
-std::vector<std::string> logLines(const std::string& path);
+using vellicor::testing::logLines;  // the log's lines without CR LF
 
 // A fresh folder per test, removed afterwards.
 class E2ETest : public ::testing::Test {

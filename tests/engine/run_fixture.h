@@ -11,6 +11,7 @@
 
 #include "engine/conversion_run.h"
 #include "fake_dao.h"
+#include "support/mdbtools_support.h"
 
 namespace vellicor::fake {
 
@@ -40,21 +41,7 @@ class FakeRunTest : public ::testing::Test {
   }
 
   // The log's lines without their CR LF ends (which the test checks separately).
-  std::vector<std::string> logLines() const {
-    std::vector<std::string> lines;
-    const std::string text = readFile(log);
-    size_t at = 0;
-    while (at < text.size()) {
-      const size_t end = text.find("\r\n", at);
-      if (end == std::string::npos) {
-        lines.push_back(text.substr(at) + "<no CRLF>");
-        break;
-      }
-      lines.push_back(text.substr(at, end - at));
-      at = end + 2;
-    }
-    return lines;
-  }
+  std::vector<std::string> logLines() const { return vellicor::testing::logLines(log); }
 
   std::filesystem::path dir;
   std::string out, log;

@@ -36,4 +36,8 @@ std::vector<std::string> referenceFiles();
 // Whole contents of a file (throws std::runtime_error when it cannot be read).
 std::vector<unsigned char> readWholeFile(const std::string& path);
 
+// The lines of a run log without their CR LF ends; a last line without CR LF gets "<no CRLF>"
+// appended so that tests see the missing end.
+std::vector<std::string> logLines(const std::string& path);
+
 }  // namespace vellicor::testing
