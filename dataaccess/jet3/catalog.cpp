@@ -255,6 +255,7 @@ void writeCatalogTdef(Pager& pager, const Catalog::Table& t) {
 }  // namespace
 
 void Catalog::commit(std::vector<Table*> changed) {
+  Pager::CommitScope scope(pager_);
   // 2. new index pages
   std::vector<uint32_t> old;
   for (Table* t : changed) {
@@ -282,6 +283,7 @@ void Catalog::commit(std::vector<Table*> changed) {
   // 6. old index pages
   for (uint32_t p : old) pager_.release(p);
   pager_.commitGlobalMap();
+  scope.done();
 }
 
 std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double now) {

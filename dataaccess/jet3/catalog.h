@@ -10,10 +10,10 @@
 //   4. the catalog data pages with the new rows, and their usage maps if a page was added;
 //   5. the catalog TDEFs (row counts, index roots, distinct-key counts) and the index usage maps;
 //   6. the old index pages are marked free.
-// A crash before 4 leaves the file as it was (plus unreferenced pages); after 5 the table exists.
-// Between 4 and 5 (two page writes) a scan sees the new rows while the indexes and row counts do
-// not list them yet: every reader that scans reads the file, and a compact repairs the indexes.
-// Without a journal no order of single-page writes can switch rows and indexes together.
+// Steps 2 to 6 are one commit of the pager: the pages are written in this order only after the
+// pages they replace are saved in the journal, so a crash anywhere in them is rolled back by the
+// next open (journal.h). Programs that ignore the journal see, at worst, between 4 and 5, catalog
+// rows that the indexes and row counts do not list yet: they read the file all the same.
 //
 // Security rows: every object gets the ACE rows Jet 3.5 gives it. The workgroup's own account is
 // a 102-byte SID that differs from one workgroup to another; files made here use kLongSid (a

@@ -102,6 +102,7 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     case OpenMode::kOpenExclusive:
     case OpenMode::kOpenShared: flags |= O_RDWR; break;
     case OpenMode::kOpenReadOnly: flags |= O_RDONLY; break;
+    case OpenMode::kCreateJournal: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
   }
   int fd = ::open(path.c_str(), flags, 0644);
   if (fd < 0) {
@@ -122,7 +123,7 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
   }
   // Our engine cannot share a file with another writer, so every read-write open locks the file
   // exclusively; read-only opens take a shared lock, which keeps writers out while they read.
-  {
+  if (mode != OpenMode::kCreateJournal) {
     const int how = mode == OpenMode::kOpenReadOnly ? LOCK_SH : LOCK_EX;
     if (::flock(fd, how | LOCK_NB) != 0) {
       const int err = errno;

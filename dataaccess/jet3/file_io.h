@@ -30,6 +30,8 @@ enum class OpenMode {
   kOpenShared,     // read-write without asking for exclusive use: still locked exclusively, as
                    // the engine cannot share a file with another writer
   kOpenReadOnly,   // shared lock: other readers may open the file, writers may not
+  kCreateJournal,  // a commit's journal beside the database: created or emptied, not locked (the
+                   // database's own lock keeps other writers away)
 };
 
 // The real POSIX file. A read-write open takes flock(LOCK_EX | LOCK_NB): a second open of the

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <cstring>
 
 #include "dataaccess/jet3/catalog.h"
@@ -14,6 +15,7 @@
 #include "dataaccess/jet3/index.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/jet_recordset.h"
+#include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/names.h"
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/row_writer.h"
@@ -76,6 +78,8 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
   // database under the name (at most the temporary file). The lock taken on the temporary file
   // stays with the file after the link.
   const std::string building = path + ".vellicor-new-" + std::to_string(::getpid());
+  // A journal left beside a name that holds no database belongs to a file that is gone.
+  ::unlink(journalPath(path).c_str());
   std::unique_ptr<FileIo> file = opener(building, OpenMode::kCreateNew);
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
@@ -99,6 +103,7 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
       if (err == EEXIST) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
       throw dao::Error("データベース '" + path + "' を作成できません: " + std::strerror(err) + "。", 3044);
     }
+    db->pager_->enableJournal(path, opener);
   } catch (...) {
     if (db->pager_) {
       db->pager_->close();
@@ -118,7 +123,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   std::unique_ptr<FileIo> file =
       opener(path, readOnly ? OpenMode::kOpenReadOnly : exclusive ? OpenMode::kOpenExclusive : OpenMode::kOpenShared);
   uint8_t page0[fmt::kPageSize];
-  const uint64_t size = file->size();
+  uint64_t size = file->size();
   if (size < fmt::kPageSize * 20u) {
     file->close();
     throw dao::Error("ファイル '" + path + "' は Jet 3 (Access 97) のデータベースではありません (ファイルが短すぎます)。", 3343);
@@ -135,12 +140,32 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
     file->close();
     throw dao::Error("データベース '" + path + "' は暗号化またはパスワードで保護されているため開けません。", 3031);
   }
+  // A commit that was interrupted is rolled back first (a read-only open reads the old pages from
+  // the journal instead).
+  std::optional<Journal> hot;
+  try {
+    if (!readOnly) {
+      if (recoverInterruptedCommit(path, *file)) size = file->size();
+    } else {
+      hot = readHotJournal(path, size / fmt::kPageSize, [&file](uint32_t page, uint8_t* out) {
+        file->readAt(uint64_t{page} * fmt::kPageSize, out, fmt::kPageSize);
+      });
+    }
+  } catch (...) {
+    file->close();
+    throw;
+  }
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
   db->readOnly_ = readOnly;
   db->codePage_ = &CodePage::forId(h.codePage);
   db->pager_ = std::make_unique<Pager>(std::move(file), static_cast<uint32_t>(size / fmt::kPageSize));
   try {
+    if (hot) {
+      db->pager_->overlay(*hot);
+    } else if (!readOnly) {
+      db->pager_->enableJournal(path, opener);
+    }
     db->pager_->loadGlobalMap();
     JetFileReader reader(path);
     db->catalog_ = Catalog::load(*db->pager_, reader);
@@ -303,7 +328,9 @@ void JetDatabase::close() {
   try {
     if (!readOnly_) {
       for (auto& [page, w] : writers_) w->commit();
+      Pager::CommitScope scope(*pager_);
       pager_->commitGlobalMap();
+      scope.done();
       pager_->sync();
     }
   } catch (...) {

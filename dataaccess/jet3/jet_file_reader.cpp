@@ -13,6 +13,7 @@
 
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/codepage.h"
+#include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/read_usage_map.h"
 
@@ -61,6 +62,16 @@ JetFileReader::JetFileReader(const std::string& path) : path_(path), cache_(kCac
     }
     const auto first = page(fmt::kHeaderPage);
     header_ = decodeHeader(first->data(), first->size());
+    // A commit of this engine that was interrupted: read the file as it was before it.
+    if (auto hot = readHotJournal(path, pageCount_,
+                                  [this](uint32_t n, uint8_t* out) { std::memcpy(out, page(n)->data(), fmt::kPageSize); })) {
+      for (Journal::Image& im : hot->images) {
+        auto p = std::make_shared<Page>();
+        std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
+        overlay_[im.page] = std::move(p);
+      }
+      rolledBack_ = true;
+    }
     if (header_.databaseKey != 0) {
       throw dao::Error("暗号化されたデータベースは読み取れません: " + path);
     }
@@ -79,6 +90,9 @@ std::shared_ptr<const Page> JetFileReader::page(uint32_t number) {
   if (number >= pageCount_) {
     throw dao::Error("ページ " + std::to_string(number) + " はファイルの範囲外です (全 " + std::to_string(pageCount_) +
                      " ページ)。ファイルが壊れています。");
+  }
+  if (!overlay_.empty()) {
+    if (auto it = overlay_.find(number); it != overlay_.end()) return it->second;
   }
   CacheSlot& slot = cache_[number % kCacheSlots];
   if (slot.number == number) return slot.page;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/jet3/header.h"
@@ -54,6 +55,8 @@ class JetFileReader : public PageSource {
   std::shared_ptr<const Page> page(uint32_t number) override;
 
   const std::string& path() const { return path_; }
+  // True when the file's last commit was interrupted and its journal's pages are read instead.
+  bool readsInterruptedCommit() const { return rolledBack_; }
   const DatabaseHeader& header() const { return header_; }
   const CodePage& codePage() const { return *codePage_; }
 
@@ -85,6 +88,8 @@ class JetFileReader : public PageSource {
     std::shared_ptr<const Page> page;
   };
   std::vector<CacheSlot> cache_;
+  std::unordered_map<uint32_t, std::shared_ptr<const Page>> overlay_;  // from a hot journal
+  bool rolledBack_ = false;
   bool catalogRead_ = false;
   std::vector<CatalogEntry> catalog_;
 };

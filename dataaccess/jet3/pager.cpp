@@ -1,10 +1,15 @@
-// Page allocation, page I/O and the global usage map on page 1 (bit 1 = free, covering every page
-// of the file: inline while the file fits one 1024-page window, else through bitmap pages).
+// Page allocation, page I/O, commits through the journal, and the global usage map on page 1
+// (bit 1 = free, covering every page: inline while the file fits one window, else bitmap pages).
 #include "dataaccess/jet3/pager.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/usage_map.h"
 
@@ -41,6 +46,7 @@ uint32_t Pager::allocate(bool reserve) {
   if (!free_.empty()) {
     const uint32_t p = free_.first();
     free_.erase(p);
+    if (commitDepth_ > 0) allocatedInCommit_.insert(p);  // its old content matters to nobody
     return p;
   }
   const uint32_t limit = fmt::kMaxPages - (reserve ? 0 : kReservePages);
@@ -87,22 +93,184 @@ void Pager::loadGlobalMap() {
 }
 
 void Pager::read(uint32_t page, uint8_t* out) {
+  if (!overlay_.empty()) {
+    if (auto it = overlay_.find(page); it != overlay_.end()) {
+      std::memcpy(out, it->second.data(), fmt::kPageSize);
+      return;
+    }
+  }
+  if (commitDepth_ > 0) {
+    if (auto it = held_.find(page); it != held_.end()) {
+      std::memcpy(out, it->second.data(), fmt::kPageSize);
+      return;
+    }
+  }
   file_->readAt(static_cast<uint64_t>(page) * fmt::kPageSize, out, fmt::kPageSize);
 }
 
 void Pager::write(uint32_t page, const uint8_t* bytes) {
+  checkUsable();
+  if (commitDepth_ > 0) {
+    std::memcpy(held(page, false).data(), bytes, fmt::kPageSize);
+    return;
+  }
   file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize, bytes, fmt::kPageSize);
 }
 
 void Pager::writeBytes(uint32_t page, size_t offset, const void* bytes, size_t n) {
+  checkUsable();
+  if (commitDepth_ > 0) {
+    std::memcpy(held(page, true).data() + offset, bytes, n);
+    return;
+  }
   file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize + offset, bytes, n);
 }
 
-void Pager::commitGlobalMap() {
-  // Make sure every page the map covers exists in the file (allocated pages are normally
-  // written already; a page given out but left unwritten reads as zeros).
+std::vector<uint8_t>& Pager::held(uint32_t page, bool readFirst) {
+  auto [it, added] = held_.try_emplace(page);
+  if (added) {
+    it->second.resize(fmt::kPageSize);
+    if (readFirst) file_->readAt(static_cast<uint64_t>(page) * fmt::kPageSize, it->second.data(), fmt::kPageSize);
+    heldOrder_.push_back(page);
+  }
+  return it->second;
+}
+
+void Pager::checkUsable() const {
+  if (failure_) {
+    throw dao::Error("先の書き込みが失敗したため、データベースにはこれ以上書き込めません (" + *failure_ + ")", 3043);
+  }
+}
+
+void Pager::fail(const std::string& description) noexcept {
+  if (!failure_) failure_ = description;
+  held_.clear();
+  heldOrder_.clear();
+  allocatedInCommit_.clear();
+  commitDepth_ = 0;
+}
+
+void Pager::enableJournal(const std::string& databasePath, FileOpener opener) {
+  uint8_t page0[fmt::kPageSize];
+  file_->readAt(0, page0, sizeof page0);
+  headerHash_ = journalHash(page0, sizeof page0);
+  journalDatabase_ = databasePath;
+  journalOpener_ = std::move(opener);
+}
+
+void Pager::overlay(const Journal& journal) {
+  for (const Journal::Image& im : journal.images) overlay_[im.page] = im.bytes;
+}
+
+void Pager::beginCommit() {
+  checkUsable();
+  if (commitDepth_++ == 0) {
+    fileBytesAtBegin_ = file_->size();
+    allocatedInCommit_.clear();
+  }
+}
+
+void Pager::abandonCommit() noexcept { fail("書き込みの途中で処理が中断されました"); }
+
+void Pager::writeHeld() {
+  for (uint32_t p : heldOrder_) file_->writeAt(static_cast<uint64_t>(p) * fmt::kPageSize, held_[p].data(), fmt::kPageSize);
+}
+
+namespace {
+
+// Makes the journal's directory entry durable, so that a journal synced is a journal found.
+void syncDirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;  // nothing more can be done for it here; the file itself is synced
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+void Pager::endCommit() {
+  if (commitDepth_ == 0) return;
+  if (--commitDepth_ > 0) return;
+  try {
+    checkUsable();
+    // The pages this commit overwrites, as the file has them now. Pages past the file's end and
+    // free pages taken by the commit held nothing anyone refers to.
+    Journal journal;
+    journal.pageCount = static_cast<uint32_t>(fileBytesAtBegin_ / fmt::kPageSize);
+    journal.headerHash = headerHash_;
+    if (!journalDatabase_.empty()) {
+      for (uint32_t p : heldOrder_) {
+        if (p >= journal.pageCount || allocatedInCommit_.contains(p)) continue;
+        Journal::Image im{p, std::vector<uint8_t>(fmt::kPageSize), journalHash(held_[p].data(), fmt::kPageSize)};
+        file_->readAt(static_cast<uint64_t>(p) * fmt::kPageSize, im.bytes.data(), fmt::kPageSize);
+        journal.images.push_back(std::move(im));
+      }
+    }
+    if (journal.images.empty()) {
+      writeHeld();
+      extendFile();
+    } else {
+      // The pages written before the commit (rows, long values, new definitions) are on the disk
+      // before anything refers to them; then the journal, then the commit's own pages.
+      file_->sync();
+      const std::string path = journalPath(journalDatabase_);
+      {
+        std::unique_ptr<FileIo> jf = journalOpener_(path, OpenMode::kCreateJournal);
+        try {
+          const std::vector<uint8_t> bytes = encodeJournal(journal);
+          jf->writeAt(0, bytes.data(), bytes.size());
+          jf->sync();
+        } catch (...) {
+          jf->close();
+          ::unlink(path.c_str());  // incomplete, and the database is untouched
+          throw;
+        }
+        jf->close();
+        syncDirectoryOf(path);
+      }
+      try {
+        writeHeld();
+        extendFile();
+        file_->sync();
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+          throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", 3043);
+        }
+      } catch (...) {
+        // Put the old pages back while the file can still be written; when it cannot, the
+        // journal stays and the next open does it.
+        try {
+          rollBack(*file_, journal);
+          ::unlink(path.c_str());
+        } catch (...) {
+        }
+        throw;
+      }
+    }
+  } catch (const dao::Error& e) {
+    fail(e.description());
+    throw;
+  } catch (const std::exception& e) {
+    fail(e.what());
+    throw;
+  }
+  held_.clear();
+  heldOrder_.clear();
+  allocatedInCommit_.clear();
+}
+
+void Pager::extendFile() {
   const uint64_t wanted = static_cast<uint64_t>(pageCount_) * fmt::kPageSize;
   if (file_->size() < wanted) file_->truncate(wanted);
+}
+
+void Pager::commitGlobalMap() {
+  checkUsable();
+  // Make sure every page the map covers exists in the file (allocated pages are normally
+  // written already; a page given out but left unwritten reads as zeros). A commit does it when
+  // its pages are written.
+  if (commitDepth_ == 0) extendFile();
 
   if (pageCount_ > kGlobalWindowBits || !globalBitmapPages_.empty()) {
     // Reference form: a bitmap page for every window up to the end of the file. Taking a bitmap

@@ -88,6 +88,9 @@ void TableWriter::addRow(const uint8_t* row, size_t length) {
 }
 
 void TableWriter::commit() {
+  // The current pages, the maps and the row count change together: the current data page may be
+  // one an earlier commit already listed.
+  Pager::CommitScope scope(pager_);
   if (pageNumber_ != 0 && pageDirty_) {
     pager_.write(pageNumber_, page_.bytes());
     pageDirty_ = false;
@@ -102,6 +105,7 @@ void TableWriter::commit() {
   uint8_t count[4];
   storeU32(count, rows_);
   pager_.writeBytes(tdefPage_, fmt::kTdefRowCount, count, sizeof count);
+  scope.done();
   committedRows_ = rows_;
   pagesSinceCommit_ = 0;
 }

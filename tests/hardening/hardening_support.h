@@ -23,13 +23,13 @@ struct FileVerdict {
   // Empty when our reader, our index walker, mdb-tables and mdb-export (every table, to the same
   // row count) all read the file; else what failed.
   std::string problems;
+  bool interruptedCommit = false;  // a commit's journal was left beside the file
+  bool rolledBack = false;         // and it was hot: the commit was rolled back before the checks
 };
+// When a commit's journal lies beside the file, mdbtools must read the file as it lies and our
+// reader as it was before the commit; the commit is then rolled back (as the engine's next open
+// does) and the checks run on the result.
 FileVerdict verifyFile(const std::string& path);
-
-// The problems of a verdict other than missing entries in the indexes of MSysObjects and MSysACEs,
-// which a fault during the catalog's commit leaves (the window the catalog's write order cannot
-// close); catalogWindow tells whether those were all there was.
-std::string problemsOutsideCatalogWindow(const FileVerdict& v, bool* catalogWindow);
 
 // The bytes of a file as text, to compare a file before and after (empty when absent).
 std::string fileBytes(const std::string& path);
