@@ -43,7 +43,9 @@ class TableWriter {
   uint32_t dataPages() const { return static_cast<uint32_t>(owned_.pages().size()); }
   bool uncommitted() const { return rows_ != committedRows_; }
 
-  static constexpr uint32_t kCommitInterval = 512;  // 1 MiB of rows
+  // 16 MiB of rows: each commit waits for the disk (journal.h), so a long table commits seldom;
+  // what a killed run loses of a table it had not finished is at most this much.
+  static constexpr uint32_t kCommitInterval = 8192;
 
  private:
   TableWriter(Pager& pager, TableDefinition def) : pager_(pager), def_(std::move(def)) {}
