@@ -9,7 +9,7 @@ SECONDS_PER_TARGET=${1:-25}
 shift || true
 TARGETS=("$@")
 if [ ${#TARGETS[@]} -eq 0 ]; then
-  TARGETS=(mdb_reader pattern_file tnsnames selection_text connect_string)
+  TARGETS=(mdb_reader pattern_file tnsnames selection_text connect_string journal)
 fi
 FUZZ_BUILD=${FUZZ_BUILD:-build-fuzz}
 FUZZ_ARTIFACTS=${FUZZ_ARTIFACTS:-$FUZZ_BUILD/findings}

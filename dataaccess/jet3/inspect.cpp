@@ -43,6 +43,9 @@ std::string summary(JetFileReader& reader) {
   std::string text = "ファイル: " + reader.path() + "\n";
   text += "形式: Jet 3 (Access 97)  並べ替え順 " + hex4(h.sortOrder) + "  コード ページ " + std::to_string(h.codePage) +
           "  エンジン " + std::to_string(h.engineBuild) + "  ページ数 " + std::to_string(reader.pageCount()) + "\n";
+  if (reader.readsInterruptedCommit()) {
+    text += "注意: 前回の書き込みが途中で中断されています。中断前の内容を表示します (書き込み用に開くと元に戻されます)。\n";
+  }
   const auto tables = reader.userTables();
   text += "テーブル数: " + std::to_string(tables.size()) + "\n";
   for (const CatalogEntry& e : tables) {

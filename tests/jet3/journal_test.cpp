@@ -8,6 +8,7 @@
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/format.h"
+#include "dataaccess/jet3/inspect.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/jet_workspace.h"
 #include "dataaccess/jet3/journal.h"
@@ -197,6 +198,7 @@ TEST_F(InterruptedCommit, EveryCutIsUndoneByTheNextOpen) {
       bool interrupted = false;
       EXPECT_EQ(tablesAndRows(path, &interrupted), expected);
       EXPECT_TRUE(interrupted);
+      EXPECT_NE(jet3::inspectFile(path).find("中断"), std::string::npos);
       EXPECT_EQ(indexFaults(path), "");
       // So does a read-only open, which leaves the journal where it is.
       {
