@@ -54,37 +54,50 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
   int64_t copied = 0;
   std::string progress;
 
+  auto store = [&](const std::vector<dao::Variant>& row) {
+    target.addNew();  // R4
+    dao::Fields& to = target.fields();
+    for (size_t k = 0; k < row.size(); ++k) {
+      dao::Field& out = to[static_cast<int>(k)];
+      if (k < isLong.size() && isLong[k]) {
+        if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
+          for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
+            const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
+            out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
+                                       bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // R6
+          }
+        }
+      } else {
+        out.setValue(row[k]);  // R6
+      }
+    }
+    target.update(dao::dbUpdateRegular, false);  // R7
+    ++copied;
+    progress.assign("レコード = ");
+    progress += std::to_string(copied);
+    progress += countSuffix;
+    run.host.setProgress(progress);
+    run.host.recordProgress(copied, recordCount);
+  };
+
   // The source is read ahead on a second thread; this thread stores the rows in order. A read
-  // failure arrives after the rows read before it, so those rows are stored first.
+  // failure arrives after the rows read before it, so those rows are stored first. Rows that
+  // arrive as a fetched block are read into one reused row, whose text keeps its storage.
   RowReader reader(*run.sourceRows, kChunkSize);
+  std::vector<dao::Variant> blockRow;
   for (bool more = true; more;) {
     RowBatch batch = reader.next();
     more = !batch.last;
-    for (std::vector<dao::Variant>& row : batch.rows) {
-      target.addNew();  // R4
-      dao::Fields& to = target.fields();
-      for (size_t k = 0; k < row.size(); ++k) {
-        dao::Field& out = to[static_cast<int>(k)];
-        if (k < isLong.size() && isLong[k]) {
-          if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
-            for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
-              const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
-              out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
-                                         bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // R6
-            }
-          }
-        } else {
-          out.setValue(row[k]);  // R6
-        }
+    if (batch.block) {
+      const dao::RowBlock& block = *batch.block;
+      blockRow.resize(static_cast<size_t>(block.columnCount()));
+      for (size_t r = 0; r < block.rowCount(); ++r) {
+        // The whole row is read before it is added, as a row read by the other thread is.
+        for (size_t k = 0; k < blockRow.size(); ++k) block.read(r, static_cast<int>(k), blockRow[k]);
+        store(blockRow);
       }
-      target.update(dao::dbUpdateRegular, false);  // R7
-      ++copied;
-      progress.assign("レコード = ");
-      progress += std::to_string(copied);
-      progress += countSuffix;
-      run.host.setProgress(progress);
-      run.host.recordProgress(copied, recordCount);
     }
+    for (const std::vector<dao::Variant>& row : batch.rows) store(row);
     if (batch.failure) std::rethrow_exception(batch.failure);
     if (more) reader.recycle(std::move(batch));
   }

@@ -13,12 +13,16 @@ namespace {
 
 [[noreturn]] void noCurrentRecord() { throw dao::Error("カレント レコードがありません。", 3021); }
 
-[[noreturn]] void truncated(const ResultColumn& c) {
+[[noreturn]] void truncated(const ColumnShape& c) {
   // The driver described the column narrower than a value it then delivered. Refuse rather than
   // hand out part of the value.
   throw dao::Error("列 " + c.name + " の値が、ドライバが報告した列の長さ (" +
                        std::to_string(c.description.columnSize) + ") を超えています。",
                    kOdbcCallFailed);
+}
+
+[[noreturn]] void unreadableRow(const std::string& errorText) {
+  throw dao::Error(errorText.empty() ? "行を読み取れませんでした。" : errorText, kOdbcCallFailed);
 }
 
 SQLSMALLINT cTypeOf(FetchKind kind) {
@@ -49,14 +53,18 @@ T load(const unsigned char* p) {
 }
 
 // Oracle writes 0.5 as ".5"; the exact text keeps its digits but gains the leading zero.
-std::string decimalText(const char* p, size_t n) {
-  std::string s(p, n);
+void addLeadingZero(std::string& s) {
   if (!s.empty() && s[0] == '.') s.insert(0, 1, '0');
   else if (s.size() > 1 && s[0] == '-' && s[1] == '.') s.insert(1, 1, '0');
+}
+
+std::string decimalText(const char* p, size_t n) {
+  std::string s(p, n);
+  addLeadingZero(s);
   return s;
 }
 
-dao::Variant decodeFixed(const ResultColumn& c, const unsigned char* p) {
+dao::Variant decodeFixed(const ColumnShape& c, const unsigned char* p) {
   switch (c.mapping.fetch) {
     case FetchKind::Int16: return load<int16_t>(p);
     case FetchKind::Int32: return load<int32_t>(p);
@@ -97,27 +105,125 @@ dao::Variant decodeFixed(const ResultColumn& c, const unsigned char* p) {
   }
 }
 
+// Length checks of the variable kinds: the value must fit the slot with its terminator, else the
+// driver cut it. They return the length of a value that is whole.
+size_t textUnits(const ColumnShape& c, SQLLEN ind) {
+  if (ind == SQL_NO_TOTAL || ind > c.mapping.bufferBytes - static_cast<SQLLEN>(sizeof(SQLWCHAR))) truncated(c);
+  return static_cast<size_t>(ind) / sizeof(SQLWCHAR);
+}
+
+size_t decimalLength(const ColumnShape& c, SQLLEN ind) {
+  if (ind == SQL_NO_TOTAL || ind > c.mapping.bufferBytes - 1) truncated(c);
+  return static_cast<size_t>(ind);
+}
+
+size_t binaryLength(const ColumnShape& c, SQLLEN ind) {
+  if (ind == SQL_NO_TOTAL || ind > c.mapping.bufferBytes) truncated(c);
+  return static_cast<size_t>(ind);
+}
+
 // A bound value: `p` points at the row's slot, `ind` is its length/indicator.
 // `scratch` holds three bytes for each UTF-16 unit of the widest bound text column.
-dao::Variant decodeBound(const ResultColumn& c, const unsigned char* p, SQLLEN ind, char* scratch) {
+dao::Variant decodeBound(const ColumnShape& c, const unsigned char* p, SQLLEN ind, char* scratch) {
   if (ind == SQL_NULL_DATA) return dao::Null{};
-  const SQLLEN cap = c.mapping.bufferBytes;
   switch (c.mapping.fetch) {
     case FetchKind::Text: {
-      if (ind == SQL_NO_TOTAL || ind > cap - static_cast<SQLLEN>(sizeof(SQLWCHAR))) truncated(c);
       // Converted into the scratch first, so the value is allocated once at its final length.
-      const size_t n = writeUtf8(scratch, reinterpret_cast<const SQLWCHAR*>(p), static_cast<size_t>(ind) / sizeof(SQLWCHAR));
+      const size_t n = writeUtf8(scratch, reinterpret_cast<const SQLWCHAR*>(p), textUnits(c, ind));
       return dao::Variant(std::in_place_type<std::string>, scratch, n);
     }
-    case FetchKind::DecimalText:
-      if (ind == SQL_NO_TOTAL || ind > cap - 1) truncated(c);
-      return decimalText(reinterpret_cast<const char*>(p), static_cast<size_t>(ind));
-    case FetchKind::Binary:
-      if (ind == SQL_NO_TOTAL || ind > cap) truncated(c);
-      return dao::Bytes(p, p + ind);
+    case FetchKind::DecimalText: return decimalText(reinterpret_cast<const char*>(p), decimalLength(c, ind));
+    case FetchKind::Binary: return dao::Bytes(p, p + binaryLength(c, ind));
     default: return decodeFixed(c, p);
   }
 }
+
+// The string or the bytes that `into` holds, made so when it holds another kind; the storage of
+// one it already holds is reused.
+template <class T>
+T& slotOf(dao::Variant& into) {
+  if (auto* held = std::get_if<T>(&into)) return *held;
+  return into.emplace<T>();
+}
+
+// As decodeBound, writing into `into` (text and bytes keep their storage from value to value).
+void decodeBoundInto(const ColumnShape& c, const unsigned char* p, SQLLEN ind, dao::Variant& into) {
+  if (ind == SQL_NULL_DATA) {
+    into = dao::Null{};
+    return;
+  }
+  switch (c.mapping.fetch) {
+    case FetchKind::Text: {
+      const size_t units = textUnits(c, ind);
+      std::string& s = slotOf<std::string>(into);
+      s.resize(units * 3);  // the most a unit gives, see writeUtf8
+      s.resize(writeUtf8(s.data(), reinterpret_cast<const SQLWCHAR*>(p), units));
+      return;
+    }
+    case FetchKind::DecimalText: {
+      std::string& s = slotOf<std::string>(into);
+      s.assign(reinterpret_cast<const char*>(p), decimalLength(c, ind));
+      addLeadingZero(s);
+      return;
+    }
+    case FetchKind::Binary: {
+      dao::Bytes& b = slotOf<dao::Bytes>(into);
+      b.assign(p, p + binaryLength(c, ind));
+      return;
+    }
+    default: into = decodeFixed(c, p);
+  }
+}
+
+// Rows copied out of the bound buffers: each column's slots and indicators, the row statuses and
+// the diagnostics of a failed row, as they were after the fetch.
+class OdbcRowBlock final : public dao::RowBlock {
+ public:
+  explicit OdbcRowBlock(std::shared_ptr<const std::vector<ColumnShape>> shapes)
+      : shapes_(std::move(shapes)), data_(shapes_->size()), indicators_(shapes_->size()) {}
+
+  const std::vector<ColumnShape>* shapes() const { return shapes_.get(); }
+
+  void fill(const std::vector<ResultColumn>& columns, size_t first, size_t count, const SQLUSMALLINT* status,
+            const std::string& errorText) {
+    rows_ = count;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const size_t width = static_cast<size_t>(columns[i].mapping.bufferBytes);
+      const unsigned char* from = columns[i].data.data() + first * width;
+      data_[i].assign(from, from + count * width);
+      indicators_[i].assign(columns[i].indicator.begin() + static_cast<std::ptrdiff_t>(first),
+                            columns[i].indicator.begin() + static_cast<std::ptrdiff_t>(first + count));
+    }
+    status_.assign(status + first, status + first + count);
+    errorText_ = errorText;
+    bytes_ = 0;
+    for (size_t i = 0; i < data_.size(); ++i) bytes_ += data_[i].capacity() + indicators_[i].capacity() * sizeof(SQLLEN);
+  }
+
+  size_t rowCount() const override { return rows_; }
+  int columnCount() const override { return static_cast<int>(shapes_->size()); }
+  size_t byteSize() const override { return bytes_; }
+
+  void read(size_t row, int column, dao::Variant& into) const override {
+    if (row >= rows_) noCurrentRecord();
+    if (column < 0 || static_cast<size_t>(column) >= shapes_->size()) {
+      throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。", 3265);
+    }
+    if (status_[row] == SQL_ROW_ERROR) unreadableRow(errorText_);
+    const auto k = static_cast<size_t>(column);
+    const ColumnShape& c = (*shapes_)[k];
+    decodeBoundInto(c, data_[k].data() + row * static_cast<size_t>(c.mapping.bufferBytes), indicators_[k][row], into);
+  }
+
+ private:
+  std::shared_ptr<const std::vector<ColumnShape>> shapes_;
+  std::vector<std::vector<unsigned char>> data_;
+  std::vector<std::vector<SQLLEN>> indicators_;
+  std::vector<SQLUSMALLINT> status_;
+  std::string errorText_;
+  size_t rows_ = 0;
+  size_t bytes_ = 0;
+};
 
 }  // namespace
 
@@ -159,6 +265,7 @@ void OdbcRecordset::describeColumns() {
     c.mapping = mapColumn(c.description);
     if (isLongFetch(c.mapping.fetch) && firstUnbound_ == count) firstUnbound_ = i;
   }
+  shapes_ = std::make_shared<const std::vector<ColumnShape>>(columns_.begin(), columns_.end());
 }
 
 void OdbcRecordset::prepareBuffers() {
@@ -251,7 +358,7 @@ void OdbcRecordset::checkOpen() const {
 
 void OdbcRecordset::checkRow() const {
   if (!eof_ && row_ < rowsInBlock_ && rowStatus_.size() > row_ && rowStatus_[row_] == SQL_ROW_ERROR) {
-    throw dao::Error(rowErrorText_.empty() ? "行を読み取れませんでした。" : rowErrorText_, kOdbcCallFailed);
+    unreadableRow(rowErrorText_);
   }
 }
 
@@ -277,6 +384,27 @@ dao::Fields& OdbcRecordset::fields() {
 
 void OdbcRecordset::close() {
   if (statement_) statement_->close();
+}
+
+bool OdbcRecordset::blocksAvailable() const {
+  return !columns_.empty() && firstUnbound_ == static_cast<int>(columns_.size());
+}
+
+std::unique_ptr<dao::RowBlock> OdbcRecordset::takeBlock(std::unique_ptr<dao::RowBlock> reuse) {
+  checkOpen();
+  if (eof_) noCurrentRecord();
+  if (!blocksAvailable()) throw dao::Error("この結果セットの行はブロック単位では読み取れません。", kOdbcCallFailed);
+  std::unique_ptr<OdbcRowBlock> block;
+  if (auto* mine = dynamic_cast<OdbcRowBlock*>(reuse.get()); mine && mine->shapes() == shapes_.get()) {
+    reuse.release();
+    block.reset(mine);
+  } else {
+    block = std::make_unique<OdbcRowBlock>(shapes_);
+  }
+  block->fill(columns_, static_cast<size_t>(row_), static_cast<size_t>(rowsInBlock_ - row_), rowStatus_.data(),
+              rowErrorText_);
+  row_ = rowsInBlock_ - 1;
+  return block;
 }
 
 dao::Variant OdbcRecordset::value(int index) {

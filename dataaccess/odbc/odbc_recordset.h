@@ -10,14 +10,19 @@
 #include "dataaccess/odbc/odbc_field.h"
 #include "dataaccess/odbc/odbc_handles.h"
 #include "dataaccess/odbc/type_map.h"
+#include "dataaccess/row_block.h"
 
 namespace vellicor::odbc {
 
-// One result column: its description, its DAO mapping and where its values are.
-struct ResultColumn {
+// What a result column is: its name, its description and its DAO mapping.
+struct ColumnShape {
   std::string name;
   ColumnDescription description;
   ColumnMapping mapping;
+};
+
+// One result column: its shape and where its values are.
+struct ResultColumn : ColumnShape {
   bool bound = false;
   std::vector<unsigned char> data;  // bound: rows x mapping.bufferBytes; otherwise scratch
   std::vector<SQLLEN> indicator;    // bound: one a row
@@ -29,7 +34,8 @@ struct ResultColumn {
 // kMaxBlockRows. When a column must be read with SQLGetData (Memo, Long Binary, unknown types), the
 // statement fetches one row at a time, binds the columns before the first such column and reads
 // that column and every later one with SQLGetData, in column order, on first access.
-class OdbcRecordset final : public dao::Recordset {
+// When every column is bound, the rows can also be taken a block at a time (dao::BlockSource).
+class OdbcRecordset final : public dao::Recordset, public dao::BlockSource {
  public:
   static constexpr size_t kBlockBytes = 1 << 20;
   static constexpr SQLULEN kMaxBlockRows = 500;
@@ -47,6 +53,10 @@ class OdbcRecordset final : public dao::Recordset {
   void addNew() override { refuseWrite(); }
   void update(int, bool) override { refuseWrite(); }
   void close() override;
+
+  // BlockSource
+  bool blocksAvailable() const override;
+  std::unique_ptr<dao::RowBlock> takeBlock(std::unique_ptr<dao::RowBlock> reuse) override;
 
   // For the fields.
   const ResultColumn& column(int index) const { return columns_[static_cast<size_t>(index)]; }
@@ -69,6 +79,7 @@ class OdbcRecordset final : public dao::Recordset {
   std::shared_ptr<Connection> connection_;
   std::shared_ptr<Statement> statement_;
   std::vector<ResultColumn> columns_;
+  std::shared_ptr<const std::vector<ColumnShape>> shapes_;  // for the blocks handed out
   std::unique_ptr<OdbcFields> fields_;
   int firstUnbound_ = 0;
   int nextUnread_ = 0;

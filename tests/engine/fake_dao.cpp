@@ -2,7 +2,10 @@
 // whose tables live in World::files, and a call log entry for every call the run makes.
 #include "fake_dao.h"
 
+#include <algorithm>
 #include <fstream>
+
+#include "dataaccess/row_block.h"
 
 namespace vellicor::fake {
 namespace {
@@ -60,8 +63,29 @@ class FakeFields : public dao::Fields {
   }
 };
 
+// Rows of a scripted result copied into a block, as a fetch of the ODBC source gives them.
+class FakeBlock : public dao::RowBlock {
+ public:
+  FakeBlock(std::vector<std::vector<dao::Variant>> rows, size_t firstRow, int failAtRow)
+      : rows_(std::move(rows)), firstRow_(firstRow), failAtRow_(failAtRow) {}
+  size_t rowCount() const override { return rows_.size(); }
+  int columnCount() const override { return rows_.empty() ? 0 : static_cast<int>(rows_[0].size()); }
+  size_t byteSize() const override { return rows_.size() * 64; }
+  void read(size_t row, int column, dao::Variant& into) const override {
+    if (failAtRow_ != 0 && firstRow_ + row + 1 == static_cast<size_t>(failAtRow_)) {
+      throw dao::Error("行を読み取れませんでした。");
+    }
+    into = rows_.at(row).at(static_cast<size_t>(column));
+  }
+
+ private:
+  std::vector<std::vector<dao::Variant>> rows_;
+  size_t firstRow_;
+  int failAtRow_;
+};
+
 // Reads a scripted result forward (source side) or adds rows to an output table.
-class FakeRecordset : public dao::Recordset {
+class FakeRecordset : public dao::Recordset, public dao::BlockSource {
  public:
   FakeRecordset(World* w, std::string label, Table* table, bool writable)
       : world_(w), label_(std::move(label)), table_(table), writable_(writable) {
@@ -91,6 +115,19 @@ class FakeRecordset : public dao::Recordset {
     table_->rows.push_back(std::move(row));
   }
   void close() override { world_->calls.push_back("Close " + label_); }
+
+  bool blocksAvailable() const override { return !writable_ && world_->blockRows > 0; }
+  std::unique_ptr<dao::RowBlock> takeBlock(std::unique_ptr<dao::RowBlock>) override {
+    if (!blocksAvailable() || eof()) throw dao::Error("カレント レコードがありません。");
+    const size_t end = std::min(table_->rows.size(), (row_ / world_->blockRows + 1) * world_->blockRows);
+    std::vector<std::vector<dao::Variant>> rows(table_->rows.begin() + static_cast<std::ptrdiff_t>(row_),
+                                                table_->rows.begin() + static_cast<std::ptrdiff_t>(end));
+    auto block = std::make_unique<FakeBlock>(std::move(rows), row_, world_->failBlockReadAtRow);
+    ++world_->blocksTaken;
+    row_ = end - 1;
+    load();
+    return block;
+  }
 
  private:
   void load() {

@@ -38,6 +38,9 @@ struct World {
   bool failCreate = false;
   int failUpdateAtRow = 0;       // 1-based row of the output whose Update fails (0: never)
   int failMoveNextAtRow = 0;     // 1-based source row whose MoveNext fails, as a lost connection
+  size_t blockRows = 0;          // > 0: source rows are also handed out in blocks of this many
+  int failBlockReadAtRow = 0;    // 1-based source row that a block cannot read, as a row the driver lost
+  int blocksTaken = 0;
   uint64_t substituted = 0;
   std::vector<std::pair<int64_t, int32_t>> chunkRequests;
 
