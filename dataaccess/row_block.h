@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "dataaccess/variant.h"
 
@@ -22,6 +23,12 @@ class RowBlock {
   // already holds. Throws dao::Error as the source's fields do for the same row and value (a row the
   // source could not read, a value longer than the column was described).
   virtual void read(size_t row, int column, Variant& into) const = 0;
+  // Every value of `row`, into `into` (one value a column, storage reused as read does), so that a
+  // refusal comes before any value of the row is used.
+  virtual void readRow(size_t row, std::vector<Variant>& into) const {
+    into.resize(static_cast<size_t>(columnCount()));
+    for (size_t k = 0; k < into.size(); ++k) read(row, static_cast<int>(k), into[k]);
+  }
 };
 
 // Implemented by recordsets that can hand out their rows in blocks.

@@ -54,11 +54,16 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
   int64_t copied = 0;
   std::string progress;
 
+  std::vector<dao::Field*> targetFields;  // the target's fields, looked up at the first row
   auto store = [&](const std::vector<dao::Variant>& row) {
     target.addNew();  // R4
-    dao::Fields& to = target.fields();
+    if (targetFields.size() < row.size()) {
+      dao::Fields& to = target.fields();
+      targetFields.clear();
+      for (size_t k = 0; k < row.size(); ++k) targetFields.push_back(&to[static_cast<int>(k)]);
+    }
     for (size_t k = 0; k < row.size(); ++k) {
-      dao::Field& out = to[static_cast<int>(k)];
+      dao::Field& out = *targetFields[k];
       if (k < isLong.size() && isLong[k]) {
         if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
           for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
@@ -90,10 +95,9 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
     more = !batch.last;
     if (batch.block) {
       const dao::RowBlock& block = *batch.block;
-      blockRow.resize(static_cast<size_t>(block.columnCount()));
       for (size_t r = 0; r < block.rowCount(); ++r) {
         // The whole row is read before it is added, as a row read by the other thread is.
-        for (size_t k = 0; k < blockRow.size(); ++k) block.read(r, static_cast<int>(k), blockRow[k]);
+        block.readRow(r, blockRow);
         store(blockRow);
       }
     }

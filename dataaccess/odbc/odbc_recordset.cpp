@@ -205,17 +205,30 @@ class OdbcRowBlock final : public dao::RowBlock {
   size_t byteSize() const override { return bytes_; }
 
   void read(size_t row, int column, dao::Variant& into) const override {
-    if (row >= rows_) noCurrentRecord();
+    checkRow(row);
     if (column < 0 || static_cast<size_t>(column) >= shapes_->size()) {
       throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。", 3265);
     }
+    readValue(row, static_cast<size_t>(column), into);
+  }
+
+  void readRow(size_t row, std::vector<dao::Variant>& into) const override {
+    checkRow(row);
+    into.resize(shapes_->size());
+    for (size_t k = 0; k < into.size(); ++k) readValue(row, k, into[k]);
+  }
+
+ private:
+  void checkRow(size_t row) const {
+    if (row >= rows_) noCurrentRecord();
     if (status_[row] == SQL_ROW_ERROR) unreadableRow(errorText_);
-    const auto k = static_cast<size_t>(column);
+  }
+
+  void readValue(size_t row, size_t k, dao::Variant& into) const {
     const ColumnShape& c = (*shapes_)[k];
     decodeBoundInto(c, data_[k].data() + row * static_cast<size_t>(c.mapping.bufferBytes), indicators_[k][row], into);
   }
 
- private:
   std::shared_ptr<const std::vector<ColumnShape>> shapes_;
   std::vector<std::vector<unsigned char>> data_;
   std::vector<std::vector<SQLLEN>> indicators_;

@@ -30,8 +30,9 @@ std::vector<std::vector<dao::Variant>> rowsThroughFields(dao::Recordset& rs) {
 }
 
 // Every remaining row of `rs` through blocks, each block given back for the next one and every
-// value read into the same row of values, as the record copy does.
-std::vector<std::vector<dao::Variant>> rowsThroughBlocks(dao::Recordset& rs, size_t* blockCount = nullptr) {
+// value read into the same row of values, a row at a time as the record copy does, or a value at a time.
+enum class Reads { Rows, Values };
+std::vector<std::vector<dao::Variant>> rowsThroughBlocks(dao::Recordset& rs, Reads reads, size_t* blockCount = nullptr) {
   std::vector<std::vector<dao::Variant>> rows;
   std::vector<dao::Variant> reused;
   std::unique_ptr<dao::RowBlock> block;
@@ -41,7 +42,11 @@ std::vector<std::vector<dao::Variant>> rowsThroughBlocks(dao::Recordset& rs, siz
     ++blocks;
     reused.resize(static_cast<size_t>(block->columnCount()));
     for (size_t r = 0; r < block->rowCount(); ++r) {
-      for (size_t k = 0; k < reused.size(); ++k) block->read(r, static_cast<int>(k), reused[k]);
+      if (reads == Reads::Rows) {
+        block->readRow(r, reused);
+      } else {
+        for (size_t k = 0; k < reused.size(); ++k) block->read(r, static_cast<int>(k), reused[k]);
+      }
       rows.push_back(reused);
     }
   }
@@ -66,7 +71,7 @@ TEST_F(SqliteBlocks, BlocksGiveTheFieldsValuesInOrderAcrossBlocks) {
   const SQLULEN blockRows = dynamic_cast<odbc::OdbcRecordset&>(*rs).blockRows();
   ASSERT_TRUE(blocksOf(*rs).blocksAvailable());
   size_t blocks = 0;
-  const auto got = rowsThroughBlocks(*rs, &blocks);
+  const auto got = rowsThroughBlocks(*rs, Reads::Rows, &blocks);
   EXPECT_EQ(blocks, (2500 + blockRows - 1) / blockRows);  // one a fetch, none lost or repeated
   ASSERT_EQ(got.size(), expected.size());
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "row " << i + 1;
@@ -84,7 +89,9 @@ TEST_F(SqliteBlocks, EveryBoundKindAndNullReadsAsThroughTheFields) {
   const auto expected = rowsThroughFields(*byField);
   ASSERT_EQ(expected.size(), 3u);
   auto rs = open(sql);
-  EXPECT_EQ(rowsThroughBlocks(*rs), expected);
+  EXPECT_EQ(rowsThroughBlocks(*rs, Reads::Rows), expected);
+  auto again = open(sql);
+  EXPECT_EQ(rowsThroughBlocks(*again, Reads::Values), expected);
   EXPECT_EQ(expected[0][0], dao::Variant(std::string("日本語のテキスト")));
   EXPECT_EQ(expected[2][0], dao::Variant(std::string()));
 }
@@ -157,6 +164,9 @@ TEST(SqliteBlockValues, ValueLongerThanTheDeclaredSizeIsRefusedAtItsRow) {
   } catch (const dao::Error& e) {
     EXPECT_NE(e.description().find("NAME"), std::string::npos) << e.description();
   }
+  std::vector<dao::Variant> row;
+  EXPECT_THROW(block->readRow(1, row), dao::Error);
+  EXPECT_THROW(block->readRow(2, row), dao::Error);
 }
 
 }  // namespace
