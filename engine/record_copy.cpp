@@ -3,6 +3,7 @@
 #include "engine/record_copy.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 #include "engine/object_name.h"
@@ -52,7 +53,8 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
   }
   const std::string countSuffix = "/" + std::to_string(recordCount);
   int64_t copied = 0;
-  std::string progress;
+  const std::string progressPrefix = "レコード = ";
+  std::string progress = progressPrefix;
 
   std::vector<dao::Field*> targetFields;  // the target's fields, looked up at the first row
   auto store = [&](const std::vector<dao::Variant>& row) {
@@ -78,8 +80,9 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
     }
     target.update(dao::dbUpdateRegular, false);  // R7
     ++copied;
-    progress.assign("レコード = ");
-    progress += std::to_string(copied);
+    char digits[24];
+    progress.resize(progressPrefix.size());
+    progress.append(digits, std::to_chars(digits, digits + sizeof digits, copied).ptr);
     progress += countSuffix;
     run.host.setProgress(progress);
     run.host.recordProgress(copied, recordCount);

@@ -64,14 +64,23 @@ std::string decimalText(const char* p, size_t n) {
   return s;
 }
 
-dao::Variant decodeFixed(const ColumnShape& c, const unsigned char* p) {
+// The value of kind T that `into` holds, made so when it holds another kind; the storage of one it
+// already holds (a string's, a byte vector's) is reused.
+template <class T>
+T& slotOf(dao::Variant& into) {
+  if (auto* held = std::get_if<T>(&into)) return *held;
+  return into.emplace<T>();
+}
+
+// A bound value of a fixed-size kind, written into `into`.
+void decodeFixedInto(const ColumnShape& c, const unsigned char* p, dao::Variant& into) {
   switch (c.mapping.fetch) {
-    case FetchKind::Int16: return load<int16_t>(p);
-    case FetchKind::Int32: return load<int32_t>(p);
-    case FetchKind::UInt8: return load<uint8_t>(p);
-    case FetchKind::Bit: return p[0] != 0;
-    case FetchKind::Float: return load<float>(p);
-    case FetchKind::Double: return load<double>(p);
+    case FetchKind::Int16: slotOf<int16_t>(into) = load<int16_t>(p); return;
+    case FetchKind::Int32: slotOf<int32_t>(into) = load<int32_t>(p); return;
+    case FetchKind::UInt8: slotOf<uint8_t>(into) = load<uint8_t>(p); return;
+    case FetchKind::Bit: slotOf<bool>(into) = p[0] != 0; return;
+    case FetchKind::Float: slotOf<float>(into) = load<float>(p); return;
+    case FetchKind::Double: slotOf<double>(into) = load<double>(p); return;
     case FetchKind::Timestamp: {
       const auto ts = load<SQL_TIMESTAMP_STRUCT>(p);
       dao::CivilTime t;
@@ -82,7 +91,8 @@ dao::Variant decodeFixed(const ColumnShape& c, const unsigned char* p) {
       t.minute = ts.minute;
       t.second = ts.second;
       t.millisecond = static_cast<int>(ts.fraction / 1000000);  // nanoseconds -> whole ms
-      return dao::toOleDate(t);
+      slotOf<dao::Date>(into) = dao::toOleDate(t);
+      return;
     }
     case FetchKind::Time: {
       const auto tm = load<SQL_TIME_STRUCT>(p);
@@ -90,19 +100,26 @@ dao::Variant decodeFixed(const ColumnShape& c, const unsigned char* p) {
       t.hour = tm.hour;
       t.minute = tm.minute;
       t.second = tm.second;
-      return dao::toOleDate(t);
+      slotOf<dao::Date>(into) = dao::toOleDate(t);
+      return;
     }
     case FetchKind::Guid: {
       const auto g = load<SQLGUID>(p);
-      dao::Guid out;  // Windows memory layout: the first three parts little-endian
+      dao::Guid& out = slotOf<dao::Guid>(into);  // Windows memory layout: the first three parts little-endian
       for (int i = 0; i < 4; ++i) out.bytes[i] = static_cast<uint8_t>(g.Data1 >> (8 * i));
       for (int i = 0; i < 2; ++i) out.bytes[4 + i] = static_cast<uint8_t>(g.Data2 >> (8 * i));
       for (int i = 0; i < 2; ++i) out.bytes[6 + i] = static_cast<uint8_t>(g.Data3 >> (8 * i));
       std::memcpy(out.bytes.data() + 8, g.Data4, 8);
-      return out;
+      return;
     }
-    default: return dao::Null{};
+    default: into = dao::Null{};
   }
+}
+
+dao::Variant decodeFixed(const ColumnShape& c, const unsigned char* p) {
+  dao::Variant v;
+  decodeFixedInto(c, p, v);
+  return v;
 }
 
 // Length checks of the variable kinds: the value must fit the slot with its terminator, else the
@@ -138,18 +155,10 @@ dao::Variant decodeBound(const ColumnShape& c, const unsigned char* p, SQLLEN in
   }
 }
 
-// The string or the bytes that `into` holds, made so when it holds another kind; the storage of
-// one it already holds is reused.
-template <class T>
-T& slotOf(dao::Variant& into) {
-  if (auto* held = std::get_if<T>(&into)) return *held;
-  return into.emplace<T>();
-}
-
 // As decodeBound, writing into `into` (text and bytes keep their storage from value to value).
 void decodeBoundInto(const ColumnShape& c, const unsigned char* p, SQLLEN ind, dao::Variant& into) {
   if (ind == SQL_NULL_DATA) {
-    into = dao::Null{};
+    if (!dao::isNull(into)) into = dao::Null{};
     return;
   }
   switch (c.mapping.fetch) {
@@ -171,7 +180,7 @@ void decodeBoundInto(const ColumnShape& c, const unsigned char* p, SQLLEN ind, d
       b.assign(p, p + binaryLength(c, ind));
       return;
     }
-    default: into = decodeFixed(c, p);
+    default: decodeFixedInto(c, p, into);
   }
 }
 
