@@ -409,7 +409,9 @@ void OdbcRecordset::close() {
 }
 
 bool OdbcRecordset::blocksAvailable() const {
-  return !columns_.empty() && firstUnbound_ == static_cast<int>(columns_.size());
+  // A driver that fetches one row at a time gives one-row blocks, which cost more to hand over
+  // than the values they hold: such rows are better read one by one.
+  return !columns_.empty() && firstUnbound_ == static_cast<int>(columns_.size()) && blockRows_ > 1;
 }
 
 std::unique_ptr<dao::RowBlock> OdbcRecordset::takeBlock(std::unique_ptr<dao::RowBlock> reuse) {

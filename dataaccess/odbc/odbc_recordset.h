@@ -34,7 +34,8 @@ struct ResultColumn : ColumnShape {
 // kMaxBlockRows. When a column must be read with SQLGetData (Memo, Long Binary, unknown types), the
 // statement fetches one row at a time, binds the columns before the first such column and reads
 // that column and every later one with SQLGetData, in column order, on first access.
-// When every column is bound, the rows can also be taken a block at a time (dao::BlockSource).
+// When every column is bound and the driver fetches several rows at once, the rows can also be
+// taken a block at a time (dao::BlockSource).
 class OdbcRecordset final : public dao::Recordset, public dao::BlockSource {
  public:
   static constexpr size_t kBlockBytes = 1 << 20;
