@@ -17,7 +17,7 @@ class RowBlock {
   virtual ~RowBlock() = default;
   virtual size_t rowCount() const = 0;
   virtual int columnCount() const = 0;
-  // The memory the block holds, about.
+  // About how many bytes the block holds.
   virtual size_t byteSize() const = 0;
   // The value of `column` in `row`, written into `into` so that text and bytes reuse the storage it
   // already holds. Throws dao::Error as the source's fields do for the same row and value (a row the
@@ -35,7 +35,8 @@ class RowBlock {
 class BlockSource {
  public:
   virtual ~BlockSource() = default;
-  // Whether takeBlock can be used: every column of a row arrives with the block.
+  // Whether takeBlock can be used and is worth it: every column of a row arrives with the block,
+  // and a block holds more than one row.
   virtual bool blocksAvailable() const = 0;
   // Copies the rows from the current one to the end of the fetched block into `reuse` (a block this
   // source handed out before, or null for a new one) and stands on the last of them, so that
