@@ -117,6 +117,15 @@ void Pager::write(uint32_t page, const uint8_t* bytes) {
   file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize, bytes, fmt::kPageSize);
 }
 
+void Pager::writeRun(uint32_t first, const uint8_t* bytes, uint32_t count) {
+  checkUsable();
+  if (commitDepth_ > 0) {
+    for (uint32_t i = 0; i < count; ++i) write(first + i, bytes + size_t{i} * fmt::kPageSize);
+    return;
+  }
+  file_->writeAt(static_cast<uint64_t>(first) * fmt::kPageSize, bytes, size_t{count} * fmt::kPageSize);
+}
+
 void Pager::writeBytes(uint32_t page, size_t offset, const void* bytes, size_t n) {
   checkUsable();
   if (commitDepth_ > 0) {

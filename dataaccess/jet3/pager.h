@@ -62,6 +62,8 @@ class Pager {
   void read(uint32_t page, uint8_t* out);
   void write(uint32_t page, const uint8_t* bytes);
   void writeBytes(uint32_t page, size_t offset, const void* bytes, size_t n);
+  // count pages from first on, in one write.
+  void writeRun(uint32_t first, const uint8_t* bytes, uint32_t count);
 
   // From now on every commit saves the pages it overwrites in the journal of databasePath (made
   // through opener) before writing them. A file being created goes without: it gets its name only

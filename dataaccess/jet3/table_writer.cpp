@@ -71,7 +71,7 @@ std::unique_ptr<TableWriter> TableWriter::create(Pager& pager, TableDefinition d
 void TableWriter::addRow(const uint8_t* row, size_t length) {
   if (pageNumber_ == 0 || !page_.fits(length)) {
     if (pageNumber_ != 0) {
-      pager_.write(pageNumber_, page_.bytes());
+      queuePage(pageNumber_, page_.bytes());
       free_.pages().erase(pageNumber_);
       pageDirty_ = false;
       if (++pagesSinceCommit_ >= kCommitInterval) commit();
@@ -87,7 +87,22 @@ void TableWriter::addRow(const uint8_t* row, size_t length) {
   ++rows_;
 }
 
+void TableWriter::queuePage(uint32_t page, const uint8_t* bytes) {
+  if (runPages_ != 0 && page != runFirst_ + runPages_) flushRun();
+  if (runPages_ == 0) runFirst_ = page;
+  run_.insert(run_.end(), bytes, bytes + fmt::kPageSize);
+  if (++runPages_ == kWriteRunPages) flushRun();
+}
+
+void TableWriter::flushRun() {
+  if (runPages_ == 0) return;
+  pager_.writeRun(runFirst_, run_.data(), runPages_);
+  run_.clear();
+  runPages_ = 0;
+}
+
 void TableWriter::commit() {
+  flushRun();  // full pages first: nothing refers to them yet
   // The current pages, the maps and the row count change together: the current data page may be
   // one an earlier commit already listed.
   Pager::CommitScope scope(pager_);

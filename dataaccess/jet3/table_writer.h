@@ -1,6 +1,6 @@
 // A user table being written: its TDEF pages, the map rows of the table and of its long-value
-// columns, and its data pages, filled one row after another and streamed to the file page by
-// page so that memory stays bounded whatever the row count.
+// columns, and its data pages, filled one row after another and streamed to the file in short runs
+// of pages so that memory stays bounded whatever the row count.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +46,14 @@ class TableWriter {
   // 16 MiB of rows: each commit waits for the disk (journal.h), so a long table commits seldom;
   // what a killed run loses of a table it had not finished is at most this much.
   static constexpr uint32_t kCommitInterval = 8192;
+  // Full data pages that follow one another in the file go out in one write of up to this many.
+  static constexpr uint32_t kWriteRunPages = 32;
 
  private:
   TableWriter(Pager& pager, TableDefinition def) : pager_(pager), def_(std::move(def)) {}
+  // Queues a full data page for writing (written at once when it does not follow the queued run).
+  void queuePage(uint32_t page, const uint8_t* bytes);
+  void flushRun();
 
   Pager& pager_;
   TableDefinition def_;
@@ -64,6 +69,9 @@ class TableWriter {
   uint32_t rows_ = 0;
   uint32_t committedRows_ = 0;
   uint32_t pagesSinceCommit_ = 0;
+  std::vector<uint8_t> run_;  // queued full pages, runPages_ of them from page runFirst_ on
+  uint32_t runFirst_ = 0;
+  uint32_t runPages_ = 0;
 };
 
 }  // namespace vellicor::jet3
