@@ -200,10 +200,10 @@ void syncDirectoryOf(const std::string& path) {
 }  // namespace
 
 void Pager::endCommit() {
+  checkUsable();  // an inner commit that failed fails the outer one too
   if (commitDepth_ == 0) return;
   if (--commitDepth_ > 0) return;
   try {
-    checkUsable();
     // The pages this commit overwrites, as the file has them now. Pages past the file's end and
     // free pages taken by the commit held nothing anyone refers to.
     Journal journal;

@@ -12,6 +12,7 @@
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/jet_workspace.h"
 #include "dataaccess/jet3/journal.h"
+#include "dataaccess/jet3/pager.h"
 #include "support/mdbtools_support.h"
 #include "support/writer_support.h"
 
@@ -314,6 +315,21 @@ TEST_F(InterruptedCommit, JournalsThatGuardNothingAreOnlyRemoved) {
   auto db = jetWorkspace()->createDatabase(fresh, dao::dbLangJapanese);
   EXPECT_FALSE(std::filesystem::exists(jet3::journalPath(fresh)));
   db->close();
+}
+
+TEST(PagerCommit, AnAbandonedInnerCommitFailsTheOuterOne) {
+  ScratchDir dir;
+  jet3::Pager pager(jet3::openPosixFile(dir.path("p.bin"), jet3::OpenMode::kCreateNew), 2);
+  const std::vector<uint8_t> page(jet3::fmt::kPageSize, 0xAB);
+  pager.beginCommit();
+  pager.write(1, page.data());
+  {
+    jet3::Pager::CommitScope inner(pager);
+    pager.write(0, page.data());
+  }  // left without done(): abandoned
+  EXPECT_THROW(pager.endCommit(), dao::Error);
+  EXPECT_THROW(pager.write(1, page.data()), dao::Error);
+  EXPECT_EQ(std::filesystem::file_size(dir.path("p.bin")), 0u) << "an abandoned commit wrote";
 }
 
 }  // namespace
