@@ -70,7 +70,7 @@ JetFileReader::JetFileReader(const std::string& path) : path_(path), cache_(kCac
         std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
         overlay_[im.page] = std::move(p);
       }
-      rolledBack_ = true;
+      readsJournal_ = true;
     }
     if (header_.databaseKey != 0) {
       throw dao::Error("暗号化されたデータベースは読み取れません: " + path);

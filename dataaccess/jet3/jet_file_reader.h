@@ -56,7 +56,7 @@ class JetFileReader : public PageSource {
 
   const std::string& path() const { return path_; }
   // True when the file's last commit was interrupted and its journal's pages are read instead.
-  bool readsInterruptedCommit() const { return rolledBack_; }
+  bool readsInterruptedCommit() const { return readsJournal_; }
   const DatabaseHeader& header() const { return header_; }
   const CodePage& codePage() const { return *codePage_; }
 
@@ -89,7 +89,7 @@ class JetFileReader : public PageSource {
   };
   std::vector<CacheSlot> cache_;
   std::unordered_map<uint32_t, std::shared_ptr<const Page>> overlay_;  // from a hot journal
-  bool rolledBack_ = false;
+  bool readsJournal_ = false;
   bool catalogRead_ = false;
   std::vector<CatalogEntry> catalog_;
 };

@@ -2,12 +2,11 @@
 // The journal is our own file, not part of the Jet format; its layout is given below.
 #include "dataaccess/jet3/journal.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/format.h"
@@ -36,31 +35,17 @@ void storeU64(uint8_t* p, uint64_t v) {
   storeU32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
-// The whole journal file, or nothing (errno set) when there is none or it cannot be read.
+// The whole journal file; nothing when there is none. Throws dao::Error when it cannot be read.
 std::optional<std::vector<uint8_t>> readJournalFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (::access(path.c_str(), F_OK) != 0) return std::nullopt;
+  std::unique_ptr<FileIo> file = openPosixFile(path, OpenMode::kOpenReadOnly);
   std::vector<uint8_t> bytes;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<uint64_t>(st.st_size) <= kHeaderSize + kTrailerSize + uint64_t{fmt::kMaxPages} * kImageSize) {
-    bytes.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        const int err = errno;
-        ::close(fd);
-        errno = err;
-        return std::nullopt;
-      }
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
-    bytes.resize(done);
+  const uint64_t size = file->size();
+  if (size <= kHeaderSize + kTrailerSize + uint64_t{fmt::kMaxPages} * kImageSize) {  // else not a journal
+    bytes.resize(static_cast<size_t>(size));
+    file->readAt(0, bytes.data(), bytes.size());
   }
-  ::close(fd);
+  file->close();
   return bytes;
 }
 
@@ -142,9 +127,13 @@ bool journalGuards(const Journal& j, uint64_t pageCount, const PageReader& readP
 }
 
 std::optional<Journal> readHotJournal(const std::string& databasePath, uint64_t pageCount, const PageReader& readPage) {
-  const auto bytes = readJournalFile(journalPath(databasePath));
-  if (!bytes) return std::nullopt;
-  return hotJournal(*bytes, pageCount, readPage);
+  try {
+    const auto bytes = readJournalFile(journalPath(databasePath));
+    if (!bytes) return std::nullopt;
+    return hotJournal(*bytes, pageCount, readPage);
+  } catch (const dao::Error&) {
+    return std::nullopt;  // a reader then reads the file as it lies, as other programs do
+  }
 }
 
 void rollBack(FileIo& database, const Journal& j) {
@@ -156,12 +145,10 @@ void rollBack(FileIo& database, const Journal& j) {
 
 bool recoverInterruptedCommit(const std::string& databasePath, FileIo& database) {
   const std::string path = journalPath(databasePath);
-  if (::access(path.c_str(), F_OK) != 0) return false;
+  // A journal that cannot be read fails the open: it may be hot, and removing it unread could
+  // leave a half-made commit for good.
   const auto bytes = readJournalFile(path);
-  if (!bytes) {
-    // It may be hot: removing it unread could leave a half-made commit for good.
-    throw dao::Error("ジャーナル '" + path + "' を読み取れないため、データベースを開けません: " + std::strerror(errno) + "。", 3043);
-  }
+  if (!bytes) return false;
   // An incomplete journal (the database was not touched yet) or one made for another file of this
   // name is only removed.
   const std::optional<Journal> j =

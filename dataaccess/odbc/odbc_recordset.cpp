@@ -139,23 +139,8 @@ size_t binaryLength(const ColumnShape& c, SQLLEN ind) {
   return static_cast<size_t>(ind);
 }
 
-// A bound value: `p` points at the row's slot, `ind` is its length/indicator.
-// `scratch` holds three bytes for each UTF-16 unit of the widest bound text column.
-dao::Variant decodeBound(const ColumnShape& c, const unsigned char* p, SQLLEN ind, char* scratch) {
-  if (ind == SQL_NULL_DATA) return dao::Null{};
-  switch (c.mapping.fetch) {
-    case FetchKind::Text: {
-      // Converted into the scratch first, so the value is allocated once at its final length.
-      const size_t n = writeUtf8(scratch, reinterpret_cast<const SQLWCHAR*>(p), textUnits(c, ind));
-      return dao::Variant(std::in_place_type<std::string>, scratch, n);
-    }
-    case FetchKind::DecimalText: return decimalText(reinterpret_cast<const char*>(p), decimalLength(c, ind));
-    case FetchKind::Binary: return dao::Bytes(p, p + binaryLength(c, ind));
-    default: return decodeFixed(c, p);
-  }
-}
-
-// As decodeBound, writing into `into` (text and bytes keep their storage from value to value).
+// A bound value: `p` points at the row's slot, `ind` is its length/indicator. Written into `into`,
+// whose text and bytes keep their storage from value to value.
 void decodeBoundInto(const ColumnShape& c, const unsigned char* p, SQLLEN ind, dao::Variant& into) {
   if (ind == SQL_NULL_DATA) {
     if (!dao::isNull(into)) into = dao::Null{};
@@ -182,6 +167,19 @@ void decodeBoundInto(const ColumnShape& c, const unsigned char* p, SQLLEN ind, d
     }
     default: decodeFixedInto(c, p, into);
   }
+}
+
+// As decodeBoundInto, as a new value. `scratch` holds three bytes for each UTF-16 unit of the
+// widest bound text column: text is converted there first, so the value is allocated once at its
+// final length.
+dao::Variant decodeBound(const ColumnShape& c, const unsigned char* p, SQLLEN ind, char* scratch) {
+  if (ind != SQL_NULL_DATA && c.mapping.fetch == FetchKind::Text) {
+    const size_t n = writeUtf8(scratch, reinterpret_cast<const SQLWCHAR*>(p), textUnits(c, ind));
+    return dao::Variant(std::in_place_type<std::string>, scratch, n);
+  }
+  dao::Variant v;
+  decodeBoundInto(c, p, ind, v);
+  return v;
 }
 
 // Rows copied out of the bound buffers: each column's slots and indicators, the row statuses and
