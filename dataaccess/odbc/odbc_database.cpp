@@ -5,9 +5,13 @@
 #include "dataaccess/odbc/odbc_diag.h"
 #include "dataaccess/odbc/odbc_field.h"
 #include "dataaccess/odbc/odbc_recordset.h"
+#include "dataaccess/odbc/odbc_returned_text.h"
 #include "dataaccess/odbc/odbc_text.h"
 
 namespace vellicor::odbc {
+
+// TABLE_NAME in the result of SQLTables.
+constexpr SQLUSMALLINT kTableNameColumn = 3;
 
 std::unique_ptr<dao::Recordset> OdbcDatabase::openRecordset(const std::string& source, int) {
   if (!connection_->isOpen()) throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
@@ -23,14 +27,12 @@ std::vector<std::string> OdbcDatabase::tableNames() {
   check(SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, types.data(), static_cast<SQLSMALLINT>(types.size())),
         SQL_HANDLE_STMT, stmt, "SQLTables");
   std::vector<std::string> names;
-  SQLWCHAR name[512];
-  SQLLEN ind = 0;
-  check(SQLBindCol(stmt, 3, SQL_C_WCHAR, name, sizeof name, &ind), SQL_HANDLE_STMT, stmt, "SQLBindCol");
   for (;;) {
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;
     check(rc, SQL_HANDLE_STMT, stmt, "SQLFetch");
-    if (ind >= 0) names.push_back(toUtf8(name, std::min<size_t>(static_cast<size_t>(ind) / sizeof(SQLWCHAR), 511)));
+    std::string name;
+    if (columnText(stmt, kTableNameColumn, name)) names.push_back(std::move(name));
   }
   return names;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dataaccess/odbc/odbc_diag.h"
+#include "dataaccess/odbc/odbc_returned_text.h"
 #include "dataaccess/odbc/odbc_text.h"
 
 namespace vellicor::odbc {
@@ -270,13 +271,15 @@ void OdbcRecordset::describeColumns() {
   firstUnbound_ = count;
   for (SQLSMALLINT i = 0; i < count; ++i) {
     ResultColumn& c = columns_[static_cast<size_t>(i)];
-    SQLWCHAR name[512];
-    SQLSMALLINT nameLength = 0, nullable = 0;
-    check(SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name, 512, &nameLength,
-                          &c.description.sqlType, &c.description.columnSize,
-                          &c.description.decimalDigits, &nullable),
+    SQLSMALLINT nullable = 0;
+    check(callForText<SQLSMALLINT>(
+              [&](SQLWCHAR* name, size_t capacity, SQLSMALLINT* length) {
+                return SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name,
+                                       static_cast<SQLSMALLINT>(capacity), length, &c.description.sqlType,
+                                       &c.description.columnSize, &c.description.decimalDigits, &nullable);
+              },
+              c.name),
           SQL_HANDLE_STMT, stmt, "SQLDescribeCol");
-    c.name = toUtf8(name, std::min<size_t>(static_cast<size_t>(nameLength), 511));
     SQLLEN isUnsigned = SQL_FALSE;
     if (SQL_SUCCEEDED(SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_DESC_UNSIGNED,
                                        nullptr, 0, nullptr, &isUnsigned))) {
