@@ -7,35 +7,22 @@
 
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/index.h"
+#include "dataaccess/jet3/index_page.h"
 #include "dataaccess/jet3/read_le.h"
 
 namespace vellicor::jet3 {
 namespace {
 
-constexpr size_t kRowPointerBytes = 4;  // 3-byte page + 1-byte row, big-endian, after the key
-constexpr size_t kChildPointerBytes = 4;  // big-endian page number after a node entry
-constexpr uint8_t kLeafLevel = 0;
-constexpr uint8_t kNodeLevel = 1;
+constexpr size_t kRowPointerBytes = kIndexRowPointerBytes;
+constexpr size_t kChildPointerBytes = kIndexChildPointerBytes;
 constexpr uint32_t kMaxRowPage = 0xFFFFFF;  // the 3 bytes of a row pointer's page
 // Deeper than any real tree: with at least two children a node, 2^19 pages (1 GB) give ~19 levels.
 // The reader stops there instead of recursing through a crafted chain of pages.
 constexpr int kMaxDepth = 32;
 
-// Longest entry an intermediate page can take twice: a level must hold at least two entries
-// (plus its tail) or the tree would never narrow to one root.
-constexpr size_t kMaxNodeEntry = fmt::kIdxEntryArea / 2;
-constexpr size_t kMaxKeyBytes = kMaxNodeEntry - kRowPointerBytes - kChildPointerBytes;
+constexpr size_t kMaxKeyBytes = kIndexMaxKeyBytes;
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes leafEntryBytes(const IndexEntry& e) {
-  Bytes b(e.key);
-  b.push_back(static_cast<uint8_t>(e.page >> 16));
-  b.push_back(static_cast<uint8_t>(e.page >> 8));
-  b.push_back(static_cast<uint8_t>(e.page));
-  b.push_back(e.row);
-  return b;
-}
+using Bytes = IndexBytes;
 
 void appendBigEndian32(Bytes& b, uint32_t v) {
   for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -47,10 +34,6 @@ uint32_t loadBigEndian(const uint8_t* p, size_t n) {
   return v;
 }
 
-bool lessBytes(const Bytes& a, const Bytes& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
-}
-
 // One page being laid out: its entries (stored whole: prefix length 0) and its header fields.
 struct PagePlan {
   uint32_t number = 0;
@@ -59,47 +42,32 @@ struct PagePlan {
   Bytes last;  // the last leaf entry below this page (key + row pointer)
 };
 
-void writePage(const PagePlan& plan, uint8_t type, uint8_t level, uint32_t tdefPage, uint32_t prev,
-               uint32_t next, Page& page) {
-  page.fill(0);
-  page[0] = type;
-  page[1] = fmt::kPageMarker;
-  storeU32(&page[fmt::kIdxOwner], tdefPage);
-  storeU32(&page[fmt::kIdxPrevPage], prev);
-  storeU32(&page[fmt::kIdxNextPage], next);
-  storeU32(&page[fmt::kIdxTailPage], plan.tail);
-  page[fmt::kIdxPrefixLength] = 0;
-  page[fmt::kIdxLevelFlag] = level;
-  size_t used = 0;
-  for (const Bytes& e : plan.entries) {
-    std::copy(e.begin(), e.end(), page.begin() + fmt::kIdxEntriesStart + used);
-    used += e.size();
-    page[fmt::kIdxEntryBitmap + used / 8] |= static_cast<uint8_t>(1u << (used % 8));
-  }
-  storeU16(&page[fmt::kIdxFreeSpace], static_cast<uint16_t>(fmt::kIdxEntryArea - used));
+void writePage(const PagePlan& plan, bool leaf, uint32_t tdefPage, uint32_t prev, uint32_t next, Page& page) {
+  IndexPage p;
+  p.leaf = leaf;
+  p.prev = prev;
+  p.next = next;
+  p.tail = plan.tail;
+  p.entries = plan.entries;
+  encodeIndexPage(p, tdefPage, page);
 }
 
 // Allocates numbers for a level's pages and writes them, linked left to right.
-void emitLevel(std::vector<PagePlan>& level, uint8_t type, uint8_t levelFlag, uint32_t tdefPage,
+void emitLevel(std::vector<PagePlan>& level, bool leaf, uint32_t tdefPage,
                const std::function<uint32_t()>& allocatePage, std::vector<BuiltPage>& out) {
   for (PagePlan& p : level) p.number = allocatePage();
   for (size_t i = 0; i < level.size(); ++i) {
     BuiltPage built;
     built.number = level[i].number;
-    writePage(level[i], type, levelFlag, tdefPage, i > 0 ? level[i - 1].number : 0,
+    writePage(level[i], leaf, tdefPage, i > 0 ? level[i - 1].number : 0,
               i + 1 < level.size() ? level[i + 1].number : 0, built.bytes);
     out.push_back(std::move(built));
   }
 }
 
-[[noreturn]] void fault(uint32_t page, const std::string& what) {
-  throw dao::Error("インデックスのページ " + std::to_string(page) + " が壊れています: " + what);
-}
+[[noreturn]] void fault(uint32_t page, const std::string& what) { indexPageFault(page, what); }
 
-std::string hex2(unsigned v) {
-  static const char* digits = "0123456789ABCDEF";
-  return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
-}
+bool lessBytes(const Bytes& a, const Bytes& b) { return indexBytesLess(a, b); }
 
 // Walks a tree depth-first, children in order, checking each page as it goes.
 class TreeReader {
@@ -127,7 +95,6 @@ class TreeReader {
     if (visited_) visited_->push_back(number);
     Page page;
     readPage_(number, page);
-
     const uint8_t type = page[0];
     if (type != fmt::kPageIndexNode && type != fmt::kPageIndexLeaf)
       fault(number, "ページの種類が " + hex2(type) + " です (インデックスのページではありません)。");
@@ -136,58 +103,25 @@ class TreeReader {
       fault(number, "所有テーブルが " + std::to_string(owner) + " です (" + std::to_string(tdefPage_) +
                         " のはず)。");
     const bool leaf = type == fmt::kPageIndexLeaf;
-    if (leaf && page[fmt::kIdxLevelFlag] != kLeafLevel)
+    if (leaf && page[fmt::kIdxLevelFlag] != kIndexLeafLevel)
       fault(number, "リーフのレベル値が " + std::to_string(page[fmt::kIdxLevelFlag]) + " です。");
+    const IndexPage decoded = decodeIndexPage(number, page);
 
-    const std::vector<Bytes> entries = parseEntries(number, page, leaf);
+    const std::vector<Bytes>& entries = decoded.entries;
     if (leaf) {
       readLeaf(number, page, depth, entries, bound);
       return;
     }
-    const uint32_t tail = loadU32(&page[fmt::kIdxTailPage]);
+    const uint32_t tail = decoded.tail;
     if (entries.empty() && tail == 0) fault(number, "中間ページに子ページがありません。");
     for (const Bytes& e : entries) {
-      const uint32_t child = loadBigEndian(&e[e.size() - kChildPointerBytes], kChildPointerBytes);
+      const uint32_t child = loadIndexChild(e);
       const Bytes childBound(e.begin(), e.end() - kChildPointerBytes);
       if (bound && lessBytes(*bound, childBound))
         fault(number, "エントリが親ページの範囲を超えています。");
       visit(child, depth + 1, &childBound);
     }
     if (tail != 0) visit(tail, depth + 1, bound);
-  }
-
-  std::vector<Bytes> parseEntries(uint32_t number, const Page& page, bool leaf) {
-    const size_t prefix = page[fmt::kIdxPrefixLength];
-    const size_t minEntry = 1 + kRowPointerBytes + (leaf ? 0 : kChildPointerBytes);
-    std::vector<Bytes> entries;
-    size_t start = 0;
-    for (size_t bit = 0; bit < fmt::kIdxEntryBitmapSize * 8; ++bit) {
-      if (!(page[fmt::kIdxEntryBitmap + bit / 8] & (1u << (bit % 8)))) continue;
-      if (bit > fmt::kIdxEntryArea)
-        fault(number, "エントリ終端ビット " + std::to_string(bit) + " がエントリ領域 (" +
-                          std::to_string(fmt::kIdxEntryArea) + " バイト) を超えています。");
-      const uint8_t* p = page.data() + fmt::kIdxEntriesStart + start;
-      Bytes e;
-      if (entries.empty()) {
-        e.assign(p, p + (bit - start));
-        if (prefix > e.size()) fault(number, "共通接頭辞の長さ " + std::to_string(prefix) + " が最初のエントリより長いです。");
-      } else {
-        e.assign(entries.front().begin(), entries.front().begin() + static_cast<long>(prefix));
-        e.insert(e.end(), p, p + (bit - start));
-      }
-      if (e.size() < minEntry)
-        fault(number, "エントリ " + std::to_string(entries.size()) + " が短すぎます (" +
-                          std::to_string(e.size()) + " バイト)。");
-      if (!entries.empty() && lessBytes(e, entries.back()))
-        fault(number, "エントリ " + std::to_string(entries.size()) + " の順序が正しくありません。");
-      entries.push_back(std::move(e));
-      start = bit;
-    }
-    const size_t free = loadU16(&page[fmt::kIdxFreeSpace]);
-    if (free != fmt::kIdxEntryArea - start)
-      fault(number, "空き領域の値 " + std::to_string(free) + " がエントリの量 (" + std::to_string(start) +
-                        " バイト) と合いません。");
-    return entries;
   }
 
   void readLeaf(uint32_t number, const Page& page, int depth, const std::vector<Bytes>& entries,
@@ -276,7 +210,7 @@ uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
   }
   for (PagePlan& p : level)
     if (!p.entries.empty()) p.last = p.entries.back();
-  emitLevel(level, fmt::kPageIndexLeaf, kLeafLevel, tdefPage, allocatePage, out);
+  emitLevel(level, true, tdefPage, allocatePage, out);
 
   // Intermediate levels until one page is left. Each page holds entries for its children (the
   // child's last leaf entry + the child's page number) except the last child of a page with
@@ -308,7 +242,7 @@ uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
       parents.push_back(std::move(parent));
     }
     level = std::move(parents);
-    emitLevel(level, fmt::kPageIndexNode, kNodeLevel, tdefPage, allocatePage, out);
+    emitLevel(level, false, tdefPage, allocatePage, out);
   }
   return level.front().number;
 }
