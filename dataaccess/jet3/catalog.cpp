@@ -1,5 +1,5 @@
-// The catalog writer: fresh system tables, catalog rows of appended tables, and the bulk rebuild
-// of the MSysObjects and MSysACEs indexes at every commit.
+// The catalog writer: fresh system tables built in bulk, and the catalog rows of appended tables,
+// whose entries go into the MSysObjects and MSysACEs indexes in place.
 #include "dataaccess/jet3/catalog.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/index_insert.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/read_le.h"
@@ -28,7 +29,7 @@ struct Catalog::Table {
   std::vector<std::pair<uint32_t, std::vector<uint8_t>>> pendingPages;  // data pages to write
   bool mapsChanged = false;
   std::vector<UsageMap> indexMaps;                // per real index
-  std::vector<std::vector<IndexEntry>> entries;   // per real index
+  std::vector<std::vector<IndexEntry>> pending;   // per real index: entries of rows placed since the last commit
   std::vector<uint32_t> presetRoots;              // page for each index's first build (new file)
 };
 
@@ -209,41 +210,61 @@ void placeRow(Pager& pager, Catalog::Table& t, const std::vector<Cell>& cells) {
     e.key = keyOf(t.def, t.def.realIndexes[i], f);
     e.page = t.lastPage;
     e.row = rowNumber;
-    t.entries[i].push_back(std::move(e));
+    t.pending[i].push_back(std::move(e));
   }
   ++t.def.rowCount;
 }
 
-// Builds every index of t anew onto fresh pages and writes them; returns the pages replaced.
-std::vector<uint32_t> rebuildIndexes(Pager& pager, Catalog::Table& t) {
-  std::vector<uint32_t> old;
+// Builds the indexes of a fresh table in bulk on their preset pages, from all its rows.
+void buildIndexes(Pager& pager, Catalog::Table& t) {
   for (size_t i = 0; i < t.def.realIndexes.size(); ++i) {
-    for (uint32_t p : t.indexMaps[i].pages().members()) old.push_back(p);
     uint32_t preset = i < t.presetRoots.size() ? t.presetRoots[i] : 0;
     std::vector<BuiltPage> built;
     const uint32_t root = buildIndexTree(
-        t.entries[i], t.tdefPage,
+        t.pending[i], t.tdefPage,
         [&]() -> uint32_t {
           if (preset) return std::exchange(preset, 0);
           return pager.allocate(true);
         },
         built);
-    t.indexMaps[i].pages().clear();
     for (const BuiltPage& b : built) {
       pager.write(b.number, b.bytes.data());
       t.indexMaps[i].pages().insert(b.number);
     }
     RealIndexDef& ri = t.def.realIndexes[i];
     ri.rootPage = root;
-    std::vector<IndexEntry> sorted = t.entries[i];
+    std::vector<IndexEntry> sorted = std::move(t.pending[i]);
     std::sort(sorted.begin(), sorted.end());
     uint32_t distinct = 0;
     for (size_t k = 0; k < sorted.size(); ++k)
       if (k == 0 || sorted[k].key != sorted[k - 1].key) ++distinct;
     ri.distinctKeys = distinct;
+    t.pending[i].clear();
   }
   t.presetRoots.clear();
-  return old;
+}
+
+// Inserts the entries of the rows placed since the last commit into t's existing indexes, in
+// place: the cost of a table append does not grow with the catalog. New index pages go into the
+// index's usage map; no page is dropped.
+void insertPending(Pager& pager, Catalog::Table& t) {
+  for (size_t i = 0; i < t.def.realIndexes.size(); ++i) {
+    RealIndexDef& ri = t.def.realIndexes[i];
+    UsageMap& map = t.indexMaps[i];
+    const IndexTreeIo io{[&](uint32_t n, Page& p) { pager.read(n, p.data()); },
+                         [&](uint32_t n, const Page& p) { pager.write(n, p.data()); },
+                         [&]() {
+                           const uint32_t n = pager.allocate(true);
+                           map.pages().insert(n);
+                           return n;
+                         }};
+    for (const IndexEntry& e : t.pending[i]) {
+      const IndexInsertResult r = insertIndexEntry(io, ri.rootPage, t.tdefPage, e);
+      ri.rootPage = r.root;
+      if (r.newKey) ++ri.distinctKeys;
+    }
+    t.pending[i].clear();
+  }
 }
 
 void writeCatalogTdef(Pager& pager, const Catalog::Table& t) {
@@ -256,19 +277,24 @@ void writeCatalogTdef(Pager& pager, const Catalog::Table& t) {
 
 void Catalog::commit(std::vector<Table*> changed) {
   Pager::CommitScope scope(pager_);
-  // 2. new index pages
-  std::vector<uint32_t> old;
-  for (Table* t : changed) {
-    std::vector<uint32_t> o = rebuildIndexes(pager_, *t);
-    old.insert(old.end(), o.begin(), o.end());
-  }
-  // 3. allocations
-  pager_.commitGlobalMap();
-  // 4. catalog rows
+  // 2. the catalog rows on their data pages, then their index entries (changed and new index
+  //    pages): an entry is written only after its row
   for (Table* t : changed) {
     for (auto& [page, bytes] : t->pendingPages) pager_.write(page, bytes.data());
     t->pendingPages.clear();
     if (t->lastPage) pager_.write(t->lastPage, t->last.bytes());
+  }
+  for (Table* t : changed) {
+    if (t->presetRoots.empty()) {
+      insertPending(pager_, *t);
+    } else {
+      buildIndexes(pager_, *t);
+    }
+  }
+  // 3. allocations
+  pager_.commitGlobalMap();
+  // 4. the data pages' usage maps
+  for (Table* t : changed) {
     if (t->mapsChanged) {
       t->owned.store(pager_);
       t->free.store(pager_);
@@ -280,9 +306,6 @@ void Catalog::commit(std::vector<Table*> changed) {
     writeCatalogTdef(pager_, *t);
     for (UsageMap& m : t->indexMaps) m.store(pager_);
   }
-  // 6. old index pages
-  for (uint32_t p : old) pager_.release(p);
-  pager_.commitGlobalMap();
   scope.done();
 }
 
@@ -309,7 +332,7 @@ std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double
     t->owned = holderRow(fmt::pointerPage(t->def.ownedMap), fmt::pointerRow(t->def.ownedMap));
     t->free = holderRow(fmt::pointerPage(t->def.freeMap), fmt::pointerRow(t->def.freeMap));
     t->indexMaps = std::move(indexMaps);
-    t->entries.resize(t->def.realIndexes.size());
+    t->pending.resize(t->def.realIndexes.size());
     t->presetRoots = std::move(roots);
     return t;
   };
@@ -348,7 +371,7 @@ std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double
   };
   for (const CatalogObject& o : engineObjects) {
     placeRow(pager, *c->objectsTable_, objectCells(o, now, now, o.id == fmt::kIdMSysDb ? kOwnerAdmin : kOwnerEngine));
-    c->objects_.push_back(o);
+    c->remember(o);
   }
   // Security rows as Jet 3.5 writes them for the engine's objects.
   struct Ace {
@@ -378,7 +401,7 @@ std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double
   }
   // The two tables that stay empty: definition, empty index leaves, maps.
   for (Table* t : {queries.get(), relationships.get()}) {
-    rebuildIndexes(pager, *t);
+    buildIndexes(pager, *t);
     writeCatalogTdef(pager, *t);
     for (UsageMap& m : t->indexMaps) m.store(pager);
     t->owned.store(pager);
@@ -406,7 +429,7 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
       m.load(pager);
       t->indexMaps.push_back(std::move(m));
     }
-    t->entries.resize(t->def.realIndexes.size());
+    t->pending.resize(t->def.realIndexes.size());
     if (!t->owned.pages().empty()) {
       uint8_t page[fmt::kPageSize];
       t->lastPage = t->owned.pages().last();
@@ -417,13 +440,6 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
     uint32_t rows = 0;
     while (cursor.next()) {
       ++rows;
-      for (size_t i = 0; i < t->def.realIndexes.size(); ++i) {
-        IndexEntry e;
-        e.key = keyOf(t->def, t->def.realIndexes[i], cursor.fields());
-        e.page = fmt::pointerPage(cursor.rowPointer());
-        e.row = fmt::pointerRow(cursor.rowPointer());
-        t->entries[i].push_back(std::move(e));
-      }
       if (tdefPage == fmt::kMSysACEsTdef && c->longSid_.empty()) {
         const FieldBytes& sid = cursor.fields()[msysaces::kSid];
         if (sid.present && sid.size == ourLongSid().size()) c->longSid_.assign(sid.data, sid.data + sid.size);
@@ -436,20 +452,28 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
   c->acesTable_ = loadTable(fmt::kMSysACEsTdef);
   if (c->longSid_.empty()) c->longSid_ = ourLongSid();
   for (const CatalogEntry& e : reader.catalog()) {
-    c->objects_.push_back(CatalogObject{e.id, e.parentId, e.nameBytes, e.type, e.flags});
+    c->remember(CatalogObject{e.id, e.parentId, e.nameBytes, e.type, e.flags});
   }
   return c;
 }
 
+void Catalog::remember(const CatalogObject& o) {
+  objects_.push_back(o);
+  if (o.parentId != fmt::kIdTablesContainer) return;
+  std::vector<uint8_t> key;
+  appendTextKeyGeneral(key, o.nameBytes, true);
+  tableKeys_.emplace(std::move(key), objects_.size() - 1);
+}
+
+const CatalogObject* Catalog::tableByKey(const std::string& nameBytes) const {
+  std::vector<uint8_t> key;
+  appendTextKeyGeneral(key, nameBytes, true);
+  auto it = tableKeys_.find(key);
+  return it == tableKeys_.end() ? nullptr : &objects_[it->second];
+}
+
 std::optional<std::string> Catalog::tableWithSameKey(const std::string& nameBytes) const {
-  std::vector<uint8_t> want;
-  appendTextKeyGeneral(want, nameBytes, true);
-  for (const CatalogObject& o : objects_) {
-    if (o.parentId != fmt::kIdTablesContainer) continue;
-    std::vector<uint8_t> have;
-    appendTextKeyGeneral(have, o.nameBytes, true);
-    if (have == want) return o.nameBytes;
-  }
+  if (const CatalogObject* o = tableByKey(nameBytes)) return o->nameBytes;
   return std::nullopt;
 }
 
@@ -475,7 +499,7 @@ void Catalog::addTable(const std::string& nameBytes, uint32_t tdefPage, double n
   placeRow(pager_, aces, aceCells(o.id, kSidUsers, 2, kAcmFull, false));
   *objectsTable_ = std::move(objects);
   *acesTable_ = std::move(aces);
-  objects_.push_back(o);
+  remember(o);
   commit({objectsTable_.get(), acesTable_.get()});
 }
 

@@ -1,19 +1,19 @@
 // The system catalog of a database being written: the fresh file's pages 2..19 (the four system
 // tables, their maps and index roots, the engine's catalog and ACE rows), and the catalog rows
-// and index rebuild that make an appended user table exist.
+// and index entries that make an appended user table exist.
 //
 // Appending a table commits in this order (see pager.h for the general rule):
 //   1. the table's TDEF and map holder pages (written by TableWriter before the call);
-//   2. the new catalog rows are placed in memory and every MSysObjects and MSysACEs index is
-//      rebuilt in bulk from all rows onto fresh pages, which are written;
-//   3. the global map marks all those pages in use;
-//   4. the catalog data pages with the new rows, and their usage maps if a page was added;
-//   5. the catalog TDEFs (row counts, index roots, distinct-key counts) and the index usage maps;
-//   6. the old index pages are marked free.
-// Steps 2 to 6 are one commit of the pager: the pages are written in this order only after the
-// pages they replace are saved in the journal, so a crash anywhere in them is rolled back by the
-// next open (journal.h). Programs that ignore the journal see, at worst, between 4 and 5, catalog
-// rows that the indexes and row counts do not list yet: they read the file all the same.
+//   2. the new catalog rows on the catalog's data pages, then their entries, inserted into every
+//      MSysObjects and MSysACEs index in place (index_insert.h): leaf pages take them, pages that
+//      overflow split onto new pages (a fresh file's indexes are built in bulk instead);
+//   3. the global map marks the new pages in use;
+//   4. the usage maps of the catalog's data pages, if a page was added;
+//   5. the catalog TDEFs (row counts, index roots, distinct-key counts) and the index usage maps.
+// Steps 2 to 5 are one commit of the pager: the pages are written only after the pages they
+// replace are saved in the journal, so a crash anywhere in them is rolled back by the next open
+// (journal.h). Programs that ignore the journal may see such a commit half done: catalog rows that
+// the indexes and row counts do not list yet, or an index that lists some of them.
 //
 // Security rows: every object gets the ACE rows Jet 3.5 gives it. The workgroup's own account is
 // a 102-byte SID that differs from one workgroup to another; files made here use kLongSid (a
@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +60,9 @@ class Catalog {
   // General sort key, if there is one. Jet's unique index compares names through those keys, so
   // letter case does not count; nor, for double-byte names, do some differences of the second byte.
   std::optional<std::string> tableWithSameKey(const std::string& nameBytes) const;
+  // The object of the Tables container whose name has the same General sort key (how Jet finds a
+  // table by name), or nullptr.
+  const CatalogObject* tableByKey(const std::string& nameBytes) const;
   // User tables (not Jet's or Access's system tables), by TDEF page, in catalog order.
   std::vector<const CatalogObject*> userTables() const;
 
@@ -70,11 +74,13 @@ class Catalog {
  private:
   Catalog(Pager& pager);
   void commit(std::vector<Table*> changed);
+  void remember(const CatalogObject& o);  // into objects_ and, for a table, tableKeys_
 
   Pager& pager_;
   std::unique_ptr<Table> objectsTable_;
   std::unique_ptr<Table> acesTable_;
   std::vector<CatalogObject> objects_;
+  std::map<std::vector<uint8_t>, size_t> tableKeys_;  // General sort key -> index in objects_
   std::vector<uint8_t> longSid_;
 };
 

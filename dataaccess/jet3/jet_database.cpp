@@ -201,15 +201,8 @@ void JetDatabase::checkWritable() const {
 uint32_t JetDatabase::findTable(const std::string& utf8Name) const {
   std::string bytes;
   codePage_->encode(utf8Name, bytes);
-  std::vector<uint8_t> want;
-  appendTextKeyGeneral(want, bytes, true);
-  for (const CatalogObject& o : catalog_->objects()) {
-    if (o.parentId != fmt::kIdTablesContainer || o.type != fmt::kObjTypeTable) continue;
-    std::vector<uint8_t> have;
-    appendTextKeyGeneral(have, o.nameBytes, true);
-    if (have == want) return static_cast<uint32_t>(o.id);
-  }
-  return 0;
+  const CatalogObject* o = catalog_->tableByKey(bytes);
+  return o && o->type == fmt::kObjTypeTable ? static_cast<uint32_t>(o->id) : 0;
 }
 
 TableWriter* JetDatabase::writerFor(uint32_t tdefPage) {

@@ -157,7 +157,8 @@ class InterruptedCommit : public ::testing::Test {
   // Appends table "追加" with 50 rows to a copy of the base file, the process dying after `writes`
   // database writes of the given commit (1: the catalog's, 2: the rows', 3: the close's). Returns
   // whether it died.
-  bool appendDying(const std::string& path, long commit, long writes, const std::string& from = "") {
+  bool appendDying(const std::string& path, long commit, long writes, const std::string& from = "",
+                   const std::string& table = "追加") {
     std::filesystem::copy_file(from.empty() ? path_ : from, path, std::filesystem::copy_options::overwrite_existing);
     Death death;
     death.commit = commit;
@@ -165,7 +166,7 @@ class InterruptedCommit : public ::testing::Test {
     auto ws = dyingWorkspace(death);
     try {
       auto db = ws->openDatabase(path, kExclusive);
-      addTable(*db, "追加", 50);
+      addTable(*db, table, 50);
       db->close();
     } catch (const dao::Error&) {
     }
@@ -223,6 +224,63 @@ TEST_F(InterruptedCommit, EveryCutIsUndoneByTheNextOpen) {
     }
   }
   EXPECT_GT(cuts, 6) << "the commits write several pages each";
+}
+
+// Pages of the MSysObjects name index.
+size_t nameIndexPages(const std::string& path) {
+  jet3::JetFileReader reader(path);
+  return reader.usageMap(reader.readTable(jet3::fmt::kMSysObjectsTdef).def.realIndexes[0].usageMap).size();
+}
+
+TEST_F(InterruptedCommit, CutsInsideACatalogIndexSplitAreUndone) {
+  // A catalog whose name index has several leaves; then tables whose names fall in its middle,
+  // until the one whose entry splits a leaf.
+  const std::string base = dir_.path("split-base.mdb");
+  std::filesystem::copy_file(path_, base);
+  {
+    auto db = jetWorkspace()->openDatabase(base, kExclusive);
+    for (int i = 0; i < 120; ++i) addTable(*db, std::string(40, 'K') + std::to_string(1000 + i * 10), 0);
+    db->close();
+  }
+  std::string splitting;
+  for (int j = 1; j < 80 && splitting.empty(); ++j) {
+    const std::string name = std::string(40, 'K') + "1505_" + std::to_string(100 + j);
+    const std::string trial = dir_.path("trial.mdb");
+    std::filesystem::copy_file(base, trial, std::filesystem::copy_options::overwrite_existing);
+    {
+      auto db = jetWorkspace()->openDatabase(trial, kExclusive);
+      addTable(*db, name, 0);
+      db->close();
+    }
+    if (nameIndexPages(trial) > nameIndexPages(base)) {
+      splitting = name;
+    } else {
+      std::filesystem::copy_file(trial, base, std::filesystem::copy_options::overwrite_existing);
+    }
+  }
+  ASSERT_FALSE(splitting.empty()) << "no append split a leaf of the name index";
+  const auto before = tablesAndRows(base);
+  long cuts = 0;
+  for (long k = 0;; ++k) {
+    SCOPED_TRACE("died after " + std::to_string(k) + " writes of the catalog commit");
+    const std::string path = dir_.path("cut.mdb");
+    if (!appendDying(path, 1, k, base, splitting)) break;
+    ++cuts;
+    bool interrupted = false;
+    EXPECT_EQ(tablesAndRows(path, &interrupted), before);
+    EXPECT_TRUE(interrupted);
+    EXPECT_EQ(indexFaults(path), "");
+    auto db = jetWorkspace()->openDatabase(path, kExclusive);
+    addTable(*db, splitting, 5);
+    db->close();
+    auto after = before;
+    after.emplace_back(splitting, 5);
+    EXPECT_EQ(tablesAndRows(path), after);
+    EXPECT_EQ(indexFaults(path), "");
+    EXPECT_EQ(mdbTables(path).size(), after.size());
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(cuts, 4) << "the split writes several pages";
 }
 
 TEST_F(InterruptedCommit, FailedCommitIsUndoneAtOnceAndWritingStops) {

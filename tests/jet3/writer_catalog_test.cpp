@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/format.h"
+#include "dataaccess/jet3/index_page.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "support/mdbtools_support.h"
 #include "support/writer_support.h"
@@ -25,7 +27,7 @@ void addTable(dao::Database& db, const std::string& name, int id) {
   auto rs = db.openRecordset(name);
   rs->addNew();
   rs->fields()[0].setValue(int32_t{id});
-  rs->fields()[1].setValue(name);
+  rs->fields()[1].setValue(name.substr(0, 40));
   rs->update();
   rs->close();
 }
@@ -127,6 +129,10 @@ TEST(WriterCatalog, TablesAppendedToFilesWrittenByJetAndAccess) {
     const std::vector<std::string> before = mdbTables(file);
     const std::string firstTable = before.front();
     const auto firstRows = mdbExport(file, firstTable);
+    // Jet leaves its distinct-key counts above the real ones after deletions; appending keeps the
+    // difference as Jet would (each new key counts one).
+    std::map<std::string, int64_t> surplusBefore, surplusAfter;
+    ASSERT_EQ(indexFaults(file, {"MSysObjects", "MSysACEs"}, &surplusBefore), "");
     {
       auto db = jetWorkspace()->openDatabase(file, 1);
       for (int i = 0; i < 60; ++i) addTable(*db, "APPENDED_" + std::to_string(i), i);
@@ -136,6 +142,48 @@ TEST(WriterCatalog, TablesAppendedToFilesWrittenByJetAndAccess) {
     EXPECT_EQ(mdbTables(file).size(), before.size() + 60);
     EXPECT_EQ(mdbExport(file, firstTable), firstRows);
     EXPECT_EQ(*mdbExport(file, "APPENDED_59")[0][1], "APPENDED_59");
-    EXPECT_EQ(indexFaults(file, {"MSysObjects", "MSysACEs", "APPENDED_0"}), "");
+    EXPECT_EQ(indexFaults(file, {"MSysObjects", "MSysACEs"}, &surplusAfter), "");
+    EXPECT_EQ(surplusAfter, surplusBefore);
+    EXPECT_EQ(indexFaults(file, {"APPENDED_0"}), "");
   }
+}
+
+namespace {
+
+// Levels of the MSysObjects name index (ParentIdName), by its leftmost path.
+int nameIndexLevels(const std::string& file) {
+  jet3::JetFileReader reader(file);
+  const jet3::TableInfo objects = reader.readTable(fmt::kMSysObjectsTdef);
+  uint32_t page = objects.def.realIndexes[0].rootPage;
+  for (int levels = 1;; ++levels) {
+    const jet3::IndexPage p = jet3::decodeIndexPage(page, *reader.page(page));
+    if (p.leaf) return levels;
+    page = p.entries.empty() ? p.tail : jet3::loadIndexChild(p.entries.front());
+  }
+}
+
+}  // namespace
+
+TEST(WriterCatalog, NameIndexGrowsLevelsUnderAppendsFallingEverywhere) {
+  ScratchDir dir;
+  const std::string file = dir.path("levels.mdb");
+  auto db = jetWorkspace()->createDatabase(file, dao::dbLangJapanese);
+  // Long names (few a page), appended in bit-reversed order of their sort order: each falls
+  // between two earlier ones; every eighth goes before or after all the others.
+  const int kMost = 1024;
+  int appended = 0;
+  for (int i = 0; i < kMost && nameIndexLevels(file) < 3; ++i) {
+    int k = 0;
+    for (int b = 0; b < 10; ++b) k |= ((i >> b) & 1) << (9 - b);
+    std::string name = std::string(50, 'M') + "_" + std::to_string(10000 + k);
+    if (i % 8 == 3) name = "A" + std::to_string(100000 - i) + std::string(50, 'a');
+    if (i % 8 == 5) name = "Z" + std::to_string(100000 + i) + std::string(50, 'z');
+    addTable(*db, name, i);
+    ++appended;
+    ASSERT_EQ(indexFaults(file, {"MSysObjects", "MSysACEs"}), "") << "after " << name;
+  }
+  db->close();
+  EXPECT_EQ(nameIndexLevels(file), 3) << "after " << appended << " tables";
+  EXPECT_EQ(indexFaults(file), "");
+  EXPECT_EQ(mdbTables(file).size(), static_cast<size_t>(appended));
 }
