@@ -68,13 +68,13 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
   std::string connectFailure;
   bool connectFailed = false;
   try {
-    res.odbcWorkspace = createWorkspace("ODBC-D", "", "", dao::dbUseODBC);  // D1
+    res.odbcWorkspace = createWorkspace("ODBC-D", "", "", dao::dbUseODBC);  // the source's ODBC workspace
   } catch (const std::exception& e) {
     connectFailed = true;
     connectFailure = describe(e);
   }
   try {
-    res.jetWorkspace = createWorkspace("", "admin", "", dao::dbUseJet);  // D2
+    res.jetWorkspace = createWorkspace("", "admin", "", dao::dbUseJet);  // the output's Jet workspace
   } catch (const std::exception& e) {
     connectFailed = true;
     connectFailure = describe(e);
@@ -82,7 +82,7 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
   if (res.odbcWorkspace) {
     try {
       res.source = res.odbcWorkspace->openDatabase("", dao::dbDriverNoPrompt, true,
-                                                   connectStringOf(opts, dbq, user, pass));  // D3
+                                                   connectStringOf(opts, dbq, user, pass));  // the source connection
     } catch (const std::exception& e) {
       connectFailed = true;
       connectFailure = describe(e);
@@ -105,8 +105,8 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
     host.setMessage("");
     if (outputFileExists(filename)) std::remove(filename.c_str());  // a failure shows in the creation
     try {
-      std::unique_ptr<dao::Database> created = res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // D4
-      created->close();  // D5
+      std::unique_ptr<dao::Database> created = res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // a new file, Japanese locale
+      created->close();  // closed at once
     } catch (const std::exception&) {
       host.messageBox("MDBファイルの作成に失敗しました。", "MDBファイル作成エラー");
       res.closeAll(nullptr);
@@ -116,7 +116,7 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
 
   // 4. Open it exclusively for the whole run.
   try {
-    res.output = res.jetWorkspace->openDatabase(filename, 1);  // D6
+    res.output = res.jetWorkspace->openDatabase(filename, 1);  // and opened exclusively
   } catch (const std::exception&) {
     host.messageBox("MDBファイルのオープンに失敗しました。", "MDBファイルオープンエラー");
     res.closeAll(nullptr);
@@ -133,11 +133,11 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
 
     {  // 7
       std::unique_ptr<dao::Recordset> counted =
-          res.source->openRecordset("select count(*) from user_objects " + host.getWhereObjectType());  // D7
+          res.source->openRecordset("select count(*) from user_objects " + host.getWhereObjectType());  // how many objects
       state->objectCount = valueAsCount(counted->fields()[0].value());
       counted->close();
     }
-    res.objectList = res.source->openRecordset("select * from user_objects " + host.getWhereObjectType());  // D8
+    res.objectList = res.source->openRecordset("select * from user_objects " + host.getWhereObjectType());  // and which
     state->position = 1;
     host.setMessage("テーブル名取得中...");
     if (logflag) res.log.writeDatabaseLine(user, dbq);

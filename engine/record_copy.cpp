@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/object_name.h"
-#include "engine/row_reader.h"
+#include "engine/read_ahead.h"
 #include "engine/table_creation.h"
 
 namespace vellicor::engine {
@@ -26,21 +26,21 @@ void copyObject(RunState& run, const std::string& objectName) {
 
   int64_t recordCount = 0;
   {
-    std::unique_ptr<dao::Recordset> counted = run.source.openRecordset("select count(*) from " + queryName);  // R1
+    std::unique_ptr<dao::Recordset> counted = run.source.openRecordset("select count(*) from " + queryName);  // the row count
     recordCount = valueAsCount(counted->fields()[0].value());
     counted->close();
   }
-  run.sourceRows = run.source.openRecordset("select * from " + queryName, dao::dbOpenSnapshot);  // R2
+  run.sourceRows = run.source.openRecordset("select * from " + queryName, dao::dbOpenSnapshot);  // the rows, as a snapshot
   run.host.setProgress("レコード = " + std::to_string(recordCount));
   if (run.logflag) run.log.writeRecordCountLine(objectName, recordCount);
 
   createTargetTable(run.host, run.output, targetName, objectName, *run.sourceRows);
-  run.targetRows = run.output.openRecordset(targetName);  // R3
+  run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
 
   copyRows(run, recordCount);
 
-  closeAndRelease(run.sourceRows);  // R9
+  closeAndRelease(run.sourceRows);  // the source rows released
   closeAndRelease(run.targetRows);
 }
 
@@ -58,7 +58,7 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
 
   std::vector<dao::Field*> targetFields;  // the target's fields, looked up at the first row
   auto store = [&](const std::vector<dao::Variant>& row) {
-    target.addNew();  // R4
+    target.addNew();  // a new target row
     if (targetFields.size() < row.size()) {
       dao::Fields& to = target.fields();
       targetFields.clear();
@@ -71,14 +71,14 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
           for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
             const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
             out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
-                                       bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // R6
+                                       bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // each value
           }
         }
       } else {
-        out.setValue(row[k]);  // R6
+        out.setValue(row[k]);  // each value
       }
     }
-    target.update(dao::dbUpdateRegular, false);  // R7
+    target.update(dao::dbUpdateRegular, false);  // the row stored
     ++copied;
     char digits[24];
     progress.resize(progressPrefix.size());
@@ -91,7 +91,7 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
   // The source is read ahead on a second thread; this thread stores the rows in order. A read
   // failure arrives after the rows read before it, so those rows are stored first. Rows that
   // arrive as a fetched block are read into one reused row, whose text keeps its storage.
-  RowReader reader(*run.sourceRows, kChunkSize);
+  ReadAhead reader(*run.sourceRows, kChunkSize);
   std::vector<dao::Variant> blockRow;
   for (bool more = true; more;) {
     RowBatch batch = reader.next();

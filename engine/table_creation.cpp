@@ -32,11 +32,11 @@ std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sou
 
 void createTargetTable(RunHost& host, dao::Database& output, const std::string& targetName,
                        const std::string& objectName, dao::Recordset& sourceRows) {
-  std::unique_ptr<dao::TableDef> def = output.createTableDef(targetName);  // T1
-  dao::Fields& columns = sourceRows.fields();                               // T2
+  std::unique_ptr<dao::TableDef> def = output.createTableDef(targetName);  // the new table
+  dao::Fields& columns = sourceRows.fields();                               // the source's columns
   const int count = columns.count();
   for (int k = 0; k < count; ++k) {
-    dao::Field& column = columns[k];  // T3
+    dao::Field& column = columns[k];  // one column
     const std::string& name = column.name();
     const int16_t type = column.type();
     std::optional<dao::FieldDef> field = targetFieldFor(name, type, column.size());
@@ -46,9 +46,9 @@ void createTargetTable(RunHost& host, dao::Database& output, const std::string& 
       host.messageBox(text, "");
       throw UnsupportedTypeStop(text);
     }
-    def->appendField(def->createField(field->name, field->type, field->size));  // T4, T5
+    def->appendField(def->createField(field->name, field->type, field->size));  // its field, type mapped
   }
-  output.appendTableDef(*def);  // T6
+  output.appendTableDef(*def);  // the table into the file
 }
 
 }  // namespace vellicor::engine

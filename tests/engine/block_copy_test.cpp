@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/row_reader.h"
+#include "engine/read_ahead.h"
 #include "run_fixture.h"
 
 namespace vellicor::fake {
@@ -130,9 +130,9 @@ class BigBlocks : public dao::Recordset, public dao::BlockSource, public dao::Fi
   std::atomic<int> taken_{0};
 };
 
-TEST(RowReaderBlocks, ReadsAheadNoMoreThanTheQueuesBytesAndKeepsTheOrder) {
+TEST(ReadAheadBlocks, ReadsAheadNoMoreThanTheQueuesBytesAndKeepsTheOrder) {
   BigBlocks source(100);
-  engine::RowReader reader(source, 1000);
+  engine::ReadAhead reader(source, 1000);
   // Nothing is taken from the reader: it must stop once the waiting blocks hold the queue's bytes.
   int seen = -1;
   for (int stable = 0; stable < 5;) {
@@ -141,7 +141,7 @@ TEST(RowReaderBlocks, ReadsAheadNoMoreThanTheQueuesBytesAndKeepsTheOrder) {
     stable = now == seen ? stable + 1 : 0;
     seen = now;
   }
-  const int bound = static_cast<int>(engine::RowReader::kQueueBytes >> 20) + 1;  // + the one waiting to go in
+  const int bound = static_cast<int>(engine::ReadAhead::kQueueBytes >> 20) + 1;  // + the one waiting to go in
   EXPECT_LE(seen, bound);
   EXPECT_GE(seen, 2);
 

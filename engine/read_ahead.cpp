@@ -1,6 +1,6 @@
 // The read-ahead thread: rows in source order, long values read in pieces into whole byte strings,
 // batches bounded in rows and bytes; a read failure travels behind the rows read before it.
-#include "engine/row_reader.h"
+#include "engine/read_ahead.h"
 
 namespace vellicor::engine {
 namespace {
@@ -13,11 +13,11 @@ size_t approximateBytes(const dao::Variant& v) {
 
 }  // namespace
 
-RowReader::RowReader(dao::Recordset& source, int32_t chunkSize) : source_(source), chunkSize_(chunkSize) {
+ReadAhead::ReadAhead(dao::Recordset& source, int32_t chunkSize) : source_(source), chunkSize_(chunkSize) {
   thread_ = std::thread([this] { run(); });
 }
 
-void RowReader::stop() {
+void ReadAhead::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -26,7 +26,7 @@ void RowReader::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-RowBatch RowReader::next() {
+RowBatch ReadAhead::next() {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return !queue_.empty(); });
   RowBatch batch = std::move(queue_.front());
@@ -37,7 +37,7 @@ RowBatch RowReader::next() {
   return batch;
 }
 
-void RowReader::push(RowBatch batch) {
+void ReadAhead::push(RowBatch batch) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] {
     return queue_.empty() || (queue_.size() < kQueueBatches && queuedBytes_ + batch.bytes <= kQueueBytes) || stopping_;
@@ -48,7 +48,7 @@ void RowReader::push(RowBatch batch) {
   changed_.notify_all();
 }
 
-void RowReader::recycle(RowBatch batch) {
+void ReadAhead::recycle(RowBatch batch) {
   std::lock_guard<std::mutex> lock(mutex_);
   // Two at most: the values inside are held until the reading thread takes them.
   if (stopping_) return;
@@ -59,7 +59,7 @@ void RowReader::recycle(RowBatch batch) {
   }
 }
 
-std::unique_ptr<dao::RowBlock> RowReader::takeRecycledBlock() {
+std::unique_ptr<dao::RowBlock> ReadAhead::takeRecycledBlock() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (recycledBlocks_.empty()) return nullptr;
   std::unique_ptr<dao::RowBlock> block = std::move(recycledBlocks_.back());
@@ -67,12 +67,12 @@ std::unique_ptr<dao::RowBlock> RowReader::takeRecycledBlock() {
   return block;
 }
 
-bool RowReader::stopping() {
+bool ReadAhead::stopping() {
   std::lock_guard<std::mutex> lock(mutex_);
   return stopping_;
 }
 
-void RowReader::takeRecycled(std::vector<std::vector<dao::Variant>>& spare) {
+void ReadAhead::takeRecycled(std::vector<std::vector<dao::Variant>>& spare) {
   std::vector<std::vector<std::vector<dao::Variant>>> taken;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -86,7 +86,7 @@ void RowReader::takeRecycled(std::vector<std::vector<dao::Variant>>& spare) {
   }
 }
 
-void RowReader::run() {
+void ReadAhead::run() {
   RowBatch batch;
   try {
     auto* blocks = dynamic_cast<dao::BlockSource*>(&source_);
@@ -102,7 +102,7 @@ void RowReader::run() {
   push(std::move(batch));
 }
 
-void RowReader::readBlocks(dao::BlockSource& blocks, RowBatch& batch) {
+void ReadAhead::readBlocks(dao::BlockSource& blocks, RowBatch& batch) {
   // One batch a fetched block; the storing thread reads the values out of it.
   while (!source_.eof()) {
     if (stopping()) return;
@@ -116,7 +116,7 @@ void RowReader::readBlocks(dao::BlockSource& blocks, RowBatch& batch) {
   }
 }
 
-void RowReader::readRows(RowBatch& batch) {
+void ReadAhead::readRows(RowBatch& batch) {
   std::vector<std::vector<dao::Variant>> spare;  // row vectors to refill, values still inside
   while (!source_.eof()) {
     if (stopping()) return;

@@ -26,7 +26,7 @@ struct RowBatch {
   bool last = false;
 };
 
-class RowReader {
+class ReadAhead {
  public:
   // Rows per batch, bytes per batch (long values counted); batches waiting at most, and the bytes
   // they may hold together (one batch may always wait). The queue is deep enough to cover the
@@ -38,10 +38,10 @@ class RowReader {
 
   // Starts reading `source` from its current row. The recordset belongs to the reader until
   // stop() or the last batch; chunkSize is the piece length asked of GetChunk.
-  RowReader(dao::Recordset& source, int32_t chunkSize);
-  ~RowReader() { stop(); }
-  RowReader(const RowReader&) = delete;
-  RowReader& operator=(const RowReader&) = delete;
+  ReadAhead(dao::Recordset& source, int32_t chunkSize);
+  ~ReadAhead() { stop(); }
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
 
   // The next batch; after one with last set, there are no more.
   RowBatch next();
