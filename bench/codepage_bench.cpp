@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::vector<std::string> sampleValues() {
 }  // namespace
 
 int main() {
-  const auto& cp = vellicor::jet3::CodePage::forId(932);
+  const auto& cp = vellicor::text::CodePage::forId(932);
   const auto values = sampleValues();
   size_t inBytes = 0;
   for (const auto& v : values) inBytes += v.size();

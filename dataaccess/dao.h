@@ -10,23 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "dataaccess/error.h"
 #include "dataaccess/variant.h"
 
 namespace vellicor::dao {
-
-// Every failing operation throws this; description() is the text shown to the user (Japanese for
-// the Jet engine, the driver's own diagnostic for ODBC).
-class Error : public std::runtime_error {
- public:
-  explicit Error(std::string description, int number = 0)
-      : std::runtime_error(description), description_(std::move(description)), number_(number) {}
-  const std::string& description() const { return description_; }
-  int number() const { return number_; }
-
- private:
-  std::string description_;
-  int number_;
-};
 
 enum WorkspaceType : int { dbUseODBC = 1, dbUseJet = 2 };
 enum RecordsetType : int { dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4, dbOpenForwardOnly = 8 };

@@ -3,6 +3,7 @@
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/jet_workspace.h"
 #include "dataaccess/odbc/odbc_workspace.h"
+#include "text/ascii.h"
 
 namespace vellicor::dao {
 
@@ -23,13 +24,8 @@ std::unique_ptr<Workspace> DBEngine::createWorkspace(const std::string& name, co
 void TableDef::appendField(FieldDef f) {
   for (const FieldDef& existing : fields_) {
     // Jet compares names without regard to case; so does the ODBC side's catalog.
-    if (existing.name.size() == f.name.size()) {
-      bool same = true;
-      for (size_t i = 0; i < f.name.size() && same; ++i) {
-        auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
-        same = lower(existing.name[i]) == lower(f.name[i]);
-      }
-      if (same) throw Error("テーブル '" + name_ + "' のフィールド '" + f.name + "' は既に存在します。", 3191);
+    if (text::equalsIgnoringAsciiCase(existing.name, f.name)) {
+      throw Error("テーブル '" + name_ + "' のフィールド '" + f.name + "' は既に存在します。", 3191);
     }
   }
   fields_.push_back(std::move(f));

@@ -4,55 +4,18 @@
 
 #include <fstream>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
+#include "text/utf8.h"
 
 namespace vellicor::lists {
 
-namespace {
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view s) {
-  size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) { ++i; continue; }
-    size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      if (c == 0xE0) lo = 0xA0;
-      if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    const unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
-    if (c1 < lo || c1 > hi) return false;
-    for (size_t k = 2; k < len; ++k) {
-      const unsigned char ck = static_cast<unsigned char>(s[i + k]);
-      if (ck < 0x80 || ck > 0xBF) return false;
-    }
-    i += len;
-  }
-  return true;
-}
-
-}  // namespace
-
 std::string decodeFileText(std::string_view bytes) {
-  if (isValidUtf8(bytes)) {
+  if (text::isValidUtf8(bytes)) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     return std::string(bytes);
   }
   std::string out;
-  jet3::CodePage::forId(932).decode(bytes, out);
+  text::CodePage::forId(text::kCodePage932).decode(bytes, out);
   return out;
 }
 

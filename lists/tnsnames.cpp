@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "lists/text_file.h"
+#include "text/ascii.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -23,12 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string upperAscii(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
+std::string upperAscii(const std::string& s) { return text::asciiUppercase(s); }
 
 long countChar(const std::string& s, char c) {
   long n = 0;

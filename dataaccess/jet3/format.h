@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/codepage.h"
+
 namespace vellicor::jet3::fmt {
 
 // ---- Pages -------------------------------------------------------------------------------
@@ -59,8 +61,8 @@ inline constexpr size_t kHdrCounterBlock = 0x600;     // 256 two-byte pairs, (00
 
 inline constexpr uint16_t kSortGeneral = 0x0409;
 inline constexpr uint16_t kSortJapanese = 0x0411;
-inline constexpr uint16_t kCodePage932 = 932;
-inline constexpr uint16_t kCodePage1252 = 1252;
+inline constexpr uint16_t kCodePage932 = text::kCodePage932;
+inline constexpr uint16_t kCodePage1252 = text::kCodePage1252;
 
 // ---- Data pages --------------------------------------------------------------------------
 inline constexpr size_t kDataFreeSpace = 2;     // 2 bytes

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "dataaccess/dao.h"
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/index.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/read_le.h"

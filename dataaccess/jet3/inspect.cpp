@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "dataaccess/dao.h"
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 
 namespace vellicor::jet3 {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "dataaccess/jet3/catalog.h"
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/header.h"
 #include "dataaccess/jet3/index.h"
@@ -83,7 +83,7 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
   std::unique_ptr<FileIo> file = opener(building, OpenMode::kCreateNew);
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
-  db->codePage_ = &CodePage::forId(cp);
+  db->codePage_ = &text::CodePage::forId(cp);
   try {
     // The sort order is always General (0x0409), whatever the locale asks for. Jet finds tables by
     // name through the MSysObjects ParentIdName index, whose text keys must match the sort order
@@ -158,7 +158,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
   db->readOnly_ = readOnly;
-  db->codePage_ = &CodePage::forId(h.codePage);
+  db->codePage_ = &text::CodePage::forId(h.codePage);
   db->pager_ = std::make_unique<Pager>(std::move(file), static_cast<uint32_t>(size / fmt::kPageSize));
   try {
     if (hot) {

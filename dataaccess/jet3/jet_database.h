@@ -11,10 +11,13 @@
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/file_io.h"
 
+namespace vellicor::text {
+class CodePage;
+}
+
 namespace vellicor::jet3 {
 
 class Catalog;
-class CodePage;
 class Pager;
 class TableWriter;
 
@@ -34,7 +37,7 @@ class JetDatabase : public dao::Database {
   uint64_t substitutedCharacters() const override { return substituted_; }
 
   // For the recordsets of this database.
-  const CodePage& codePage() const { return *codePage_; }
+  const text::CodePage& codePage() const { return *codePage_; }
   const std::string& path() const { return path_; }
   void addSubstitutions(uint64_t n) { substituted_ += n; }
   Pager& pager() { return *pager_; }
@@ -53,7 +56,7 @@ class JetDatabase : public dao::Database {
   std::string path_;
   std::unique_ptr<Pager> pager_;
   std::unique_ptr<Catalog> catalog_;
-  const CodePage* codePage_ = nullptr;
+  const text::CodePage* codePage_ = nullptr;
   bool readOnly_ = false;
   bool closed_ = false;
   uint64_t substituted_ = 0;

@@ -12,10 +12,11 @@
 #include <unordered_set>
 
 #include "dataaccess/dao.h"
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/read_usage_map.h"
+#include "text/ascii.h"
 
 namespace vellicor::jet3 {
 namespace {
@@ -28,12 +29,7 @@ constexpr int kMaxOverflowHops = 4;
 
 std::string systemMessage() { return std::strerror(errno); }
 
-bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
+using text::equalsIgnoringAsciiCase;
 
 }  // namespace
 
@@ -75,7 +71,7 @@ JetFileReader::JetFileReader(const std::string& path) : path_(path), cache_(kCac
     if (header_.databaseKey != 0) {
       throw dao::Error("暗号化されたデータベースは読み取れません: " + path);
     }
-    codePage_ = &CodePage::forId(header_.codePage);
+    codePage_ = &text::CodePage::forId(header_.codePage);
   } catch (...) {
     ::close(fd_);
     throw;

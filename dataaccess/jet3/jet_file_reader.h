@@ -14,9 +14,12 @@
 #include "dataaccess/jet3/tdef.h"
 #include "dataaccess/variant.h"
 
+namespace vellicor::text {
+class CodePage;
+}
+
 namespace vellicor::jet3 {
 
-class CodePage;
 
 // One MSysObjects row.
 struct CatalogEntry {
@@ -58,7 +61,7 @@ class JetFileReader : public PageSource {
   // True when the file's last commit was interrupted and its journal's pages are read instead.
   bool readsInterruptedCommit() const { return readsJournal_; }
   const DatabaseHeader& header() const { return header_; }
-  const CodePage& codePage() const { return *codePage_; }
+  const text::CodePage& codePage() const { return *codePage_; }
 
   // The table whose TDEF starts at tdefPage (definition spread over continuation pages).
   TableInfo readTable(uint32_t tdefPage);
@@ -82,7 +85,7 @@ class JetFileReader : public PageSource {
   int fd_ = -1;
   uint32_t pageCount_ = 0;
   DatabaseHeader header_;
-  const CodePage* codePage_ = nullptr;
+  const text::CodePage* codePage_ = nullptr;
   struct CacheSlot {
     uint32_t number = UINT32_MAX;
     std::shared_ptr<const Page> page;

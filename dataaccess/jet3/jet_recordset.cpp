@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/jet_database.h"
 #include "dataaccess/jet3/jet_file_reader.h"
@@ -12,6 +12,7 @@
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/table_writer.h"
+#include "text/ascii.h"
 
 namespace vellicor::jet3 {
 namespace {
@@ -281,13 +282,8 @@ dao::Field& JetRecordset::operator[](int index) {
 }
 
 dao::Field& JetRecordset::operator[](std::string_view name) {
-  auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
   for (auto& f : fields_) {
-    const std::string& n = f->name();
-    if (n.size() != name.size()) continue;
-    size_t i = 0;
-    while (i < n.size() && lower(n[i]) == lower(name[i])) ++i;
-    if (i == n.size()) return *f;
+    if (text::equalsIgnoringAsciiCase(f->name(), name)) return *f;
   }
   throw dao::Error("テーブル '" + table_ + "' にフィールド '" + std::string(name) + "' はありません。", 3265);
 }

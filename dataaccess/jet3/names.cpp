@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/format.h"
-#include "dataaccess/jet3/utf8.h"
+#include "text/utf8.h"
 
 namespace vellicor::jet3 {
 namespace {
@@ -20,7 +20,7 @@ std::string quoted(std::string_view character) { return "'" + std::string(charac
 
 // The rules are checked on characters, not on code page bytes: a CP932 trail byte may equal '['
 // or ']' (0x5B, 0x5D) without being one. In UTF-8 an ASCII byte is always its own character.
-std::optional<std::string> checkName(std::string_view utf8Name, const CodePage& codePage) {
+std::optional<std::string> checkName(std::string_view utf8Name, const text::CodePage& codePage) {
   if (utf8Name.empty()) return std::string("名前が空です。");
 
   const auto* s = reinterpret_cast<const unsigned char*>(utf8Name.data());
@@ -28,7 +28,7 @@ std::optional<std::string> checkName(std::string_view utf8Name, const CodePage& 
   if (s[0] == ' ') return std::string("名前の先頭に空白は使用できません。");
   for (size_t i = 0; i < n;) {
     if (s[i] >= 0x80) {
-      if (nextUtf8(s, n, i) == kInvalidUtf8) return std::string("名前に UTF-8 として正しくないバイト列が含まれています。");
+      if (text::nextUtf8(s, n, i) == text::kInvalidUtf8) return std::string("名前に UTF-8 として正しくないバイト列が含まれています。");
       continue;
     }
     const unsigned char c = s[i++];
@@ -48,7 +48,7 @@ std::optional<std::string> checkName(std::string_view utf8Name, const CodePage& 
       ++i;
       continue;
     }
-    nextUtf8(s, n, i);
+    text::nextUtf8(s, n, i);
     std::string bytes;
     const std::string_view character = utf8Name.substr(start, i - start);
     if (codePage.encode(character, bytes) != 0)

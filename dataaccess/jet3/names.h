@@ -6,12 +6,15 @@
 #include <string>
 #include <string_view>
 
+namespace vellicor::text {
+class CodePage;
+}
+
 namespace vellicor::jet3 {
 
-class CodePage;
 
 // Empty when the name is valid; otherwise the cause, in Japanese (for example
 // "名前に使用できない文字 '.' が含まれています。"). The length limit is 64 bytes of the code page.
-std::optional<std::string> checkName(std::string_view utf8Name, const CodePage& codePage);
+std::optional<std::string> checkName(std::string_view utf8Name, const text::CodePage& codePage);
 
 }  // namespace vellicor::jet3

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "dataaccess/dao.h"
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/read_long_value.h"
 
@@ -91,7 +91,7 @@ std::vector<FieldBytes> splitRow(const TableDefinition& def, const uint8_t* row,
 }
 
 dao::Variant decodeField(const ColumnDef& column, const FieldBytes& field, PageSource& source,
-                         const CodePage& codePage, const std::string& place) {
+                         const text::CodePage& codePage, const std::string& place) {
   if (column.type == fmt::kTypeBoolean) return field.present;
   if (!field.present) return dao::Null{};
   const size_t width = fixedWidth(column.type);

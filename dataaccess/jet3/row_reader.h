@@ -11,9 +11,12 @@
 #include "dataaccess/jet3/tdef.h"
 #include "dataaccess/variant.h"
 
+namespace vellicor::text {
+class CodePage;
+}
+
 namespace vellicor::jet3 {
 
-class CodePage;
 
 // One column's part of a row. For Boolean columns `present` is the value itself.
 struct FieldBytes {
@@ -32,6 +35,6 @@ std::vector<FieldBytes> splitRow(const TableDefinition& def, const uint8_t* row,
 // bytes, numbers, Currency, Date and GUID as their variant kinds. Long values are read through
 // source. Throws dao::Error when the bytes do not fit the column's type.
 dao::Variant decodeField(const ColumnDef& column, const FieldBytes& field, PageSource& source,
-                         const CodePage& codePage, const std::string& place);
+                         const text::CodePage& codePage, const std::string& place);
 
 }  // namespace vellicor::jet3

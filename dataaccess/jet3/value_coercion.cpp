@@ -8,9 +8,10 @@
 #include <limits>
 
 #include "dataaccess/dao.h"
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/read_le.h"
+#include "text/ascii.h"
 
 namespace vellicor::jet3 {
 namespace {
@@ -24,15 +25,7 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool iequals(std::string_view a, const char* b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char c = a[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != b[i]) return false;
-  }
-  return true;
-}
+bool iequals(std::string_view a, const char* b) { return text::equalsIgnoringAsciiCase(a, b); }
 
 bool parseNumber(std::string_view s, double& out) {
   s = trim(s);
@@ -278,7 +271,7 @@ void textOf(const dao::Variant& v, std::string& out) {
   }
 }
 
-size_t coerceText(const dao::Variant& v, const FieldTarget& f, const CodePage& cp, std::string& out) {
+size_t coerceText(const dao::Variant& v, const FieldTarget& f, const text::CodePage& cp, std::string& out) {
   const size_t start = out.size();
   size_t substituted;
   if (const auto* s = std::get_if<std::string>(&v)) {

@@ -9,9 +9,12 @@
 
 #include "dataaccess/variant.h"
 
+namespace vellicor::text {
+class CodePage;
+}
+
 namespace vellicor::jet3 {
 
-class CodePage;
 
 struct FieldTarget {
   uint8_t type = 0;        // fmt::ColumnType
@@ -26,7 +29,7 @@ void coerceFixed(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool
 
 // Text and Memo: appends the code-page bytes of the value's text to out; returns the number of
 // characters the code page could not hold. Text checks the length limit.
-size_t coerceText(const dao::Variant& v, const FieldTarget& f, const CodePage& cp, std::string& out);
+size_t coerceText(const dao::Variant& v, const FieldTarget& f, const text::CodePage& cp, std::string& out);
 
 // Binary and Long Binary: appends the value's bytes to out. Binary checks the length limit.
 void coerceBytes(const dao::Variant& v, const FieldTarget& f, std::string& out);

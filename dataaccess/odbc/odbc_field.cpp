@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "dataaccess/odbc/odbc_recordset.h"
+#include "text/ascii.h"
 
 namespace vellicor::odbc {
 
@@ -65,15 +66,8 @@ dao::Field& OdbcFields::operator[](int index) {
 }
 
 dao::Field& OdbcFields::operator[](std::string_view name) {
-  auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; };
   for (auto& f : fields_) {
-    const std::string& n = f.name();
-    if (n.size() == name.size() &&
-        std::equal(n.begin(), n.end(), name.begin(), [&](char a, char b) {
-          return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b));
-        })) {
-      return f;
-    }
+    if (text::equalsIgnoringAsciiCase(f.name(), name)) return f;
   }
   throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。(" + std::string(name) + ")", 3265);
 }

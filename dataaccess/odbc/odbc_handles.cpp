@@ -9,6 +9,7 @@
 #include "dataaccess/dao.h"
 #include "dataaccess/odbc/odbc_diag.h"
 #include "dataaccess/odbc/odbc_text.h"
+#include "text/ascii.h"
 
 namespace vellicor::odbc {
 
@@ -43,10 +44,8 @@ void Statement::close() {
 }
 
 std::string driverConnectString(const std::string& connect) {
-  if (connect.size() >= 5) {
-    std::string head = connect.substr(0, 5);
-    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::toupper(c); });
-    if (head == "ODBC;") return connect.substr(5);
+  if (connect.size() >= 5 && text::equalsIgnoringAsciiCase(std::string_view(connect).substr(0, 5), "ODBC;")) {
+    return connect.substr(5);
   }
   return connect;
 }

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/index.h"
 
 namespace vellicor::jet3 {
@@ -137,7 +137,7 @@ TEST(IndexKeys, TextKeysAreCappedAt255Bytes) {
 }
 
 TEST(IndexKeys, Cp932TextIsKeyedByItsBytes) {
-  const CodePage& cp = CodePage::forId(932);
+  const text::CodePage& cp = text::CodePage::forId(932);
   auto sjis = [&](const char* utf8) {
     std::string out;
     cp.encode(utf8, out);

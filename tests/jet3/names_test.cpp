@@ -4,17 +4,17 @@
 
 #include <string>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/names.h"
 
 namespace vellicor::jet3 {
 namespace {
 
-const CodePage& cp932() { return CodePage::forId(932); }
-const CodePage& cp1252() { return CodePage::forId(1252); }
+const text::CodePage& cp932() { return text::CodePage::forId(932); }
+const text::CodePage& cp1252() { return text::CodePage::forId(1252); }
 
 // The cause text, or "" when the name is accepted.
-std::string cause(std::string_view name, const CodePage& cp = cp932()) { return checkName(name, cp).value_or(""); }
+std::string cause(std::string_view name, const text::CodePage& cp = cp932()) { return checkName(name, cp).value_or(""); }
 
 TEST(Names, OrdinaryOracleNamesAreAccepted) {
   for (const char* name : {"EMP", "EMP_NO", "A$B#C", "X", "TABLE 1", "USER_SEQUENCES", "T2", "a-b", "(x)", "x?"})

@@ -1,5 +1,5 @@
 // Text conversion between the program's UTF-8 and the single- and double-byte code pages that
-// Jet 3 stores (932 for our files, 1252 in most files made elsewhere).
+// Jet 3 stores and Windows tools write (932 for our files, 1252 in most files made elsewhere).
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,11 @@
 #include <string>
 #include <string_view>
 
-namespace vellicor::jet3 {
+namespace vellicor::text {
+
+// Code page ids as Jet stores them.
+inline constexpr uint16_t kCodePage932 = 932;
+inline constexpr uint16_t kCodePage1252 = 1252;
 
 class CodePage {
  public:
@@ -31,4 +35,4 @@ class CodePage {
   uint16_t id_;
 };
 
-}  // namespace vellicor::jet3
+}  // namespace vellicor::text

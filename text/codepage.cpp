@@ -1,6 +1,6 @@
 // The code page converters of the Jet 3 engine: Windows-1252 from an embedded table, and
 // Windows-31J (CP932) from lookup tables that glibc's iconv fills once, at first use.
-#include "dataaccess/jet3/codepage.h"
+#include "text/codepage.h"
 
 #include <iconv.h>
 
@@ -8,11 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "dataaccess/dao.h"
-#include "dataaccess/jet3/format.h"
-#include "dataaccess/jet3/utf8.h"
+#include "dataaccess/error.h"
+#include "text/utf8.h"
 
-namespace vellicor::jet3 {
+namespace vellicor::text {
 namespace {
 
 constexpr char kSubstitute = '?';
@@ -62,7 +61,7 @@ constexpr char16_t kCp1252High[32] = {
 
 class Cp1252 final : public CodePage {
  public:
-  Cp1252() : CodePage(fmt::kCodePage1252) {
+  Cp1252() : CodePage(kCodePage1252) {
     for (int b = 0; b < 256; ++b) {
       const char16_t cp = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
       toUnicode_[b] = cp;
@@ -183,7 +182,7 @@ class Cp932 final : public CodePage {
   // U+2252 -> 0x81E0, U+2160 -> 0x8754, U+2170 -> 0xFA40, U+FFE2 -> 0x81CA. kVariants932 is
   // applied on top so that those mappings do not depend on the glibc version. The whole build
   // takes a few milliseconds.
-  Cp932() : CodePage(fmt::kCodePage932), fromUnicode_(0x10000, 0), toUnicode_(0x8000, 0) {
+  Cp932() : CodePage(kCodePage932), fromUnicode_(0x10000, 0), toUnicode_(0x8000, 0) {
     struct Closer {
       void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
     };
@@ -299,7 +298,7 @@ class Cp932 final : public CodePage {
 }  // namespace
 
 const CodePage& CodePage::forId(uint16_t codePage) {
-  if (codePage == fmt::kCodePage932) {
+  if (codePage == kCodePage932) {
     static const Cp932 cp932;
     return cp932;
   }
@@ -307,4 +306,4 @@ const CodePage& CodePage::forId(uint16_t codePage) {
   return cp1252;
 }
 
-}  // namespace vellicor::jet3
+}  // namespace vellicor::text

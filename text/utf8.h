@@ -1,10 +1,12 @@
-// Strict UTF-8 decoding of one sequence, shared by the code page converters and the name rules.
-// Overlong forms, surrogates and values above U+10FFFF are faults.
+// Strict UTF-8: decoding of one sequence and the validity of a whole text, shared by the code page
+// converters, the name rules and the text files. Overlong forms, surrogates and values above
+// U+10FFFF are faults.
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
-namespace vellicor::jet3 {
+namespace vellicor::text {
 
 inline constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
 
@@ -41,4 +43,17 @@ inline char32_t nextUtf8(const unsigned char* s, size_t n, size_t& i) {
   return k == len ? cp : kInvalidUtf8;
 }
 
-}  // namespace vellicor::jet3
+// Whether all of s is strict UTF-8.
+inline bool isValidUtf8(std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  for (size_t i = 0; i < s.size();) {
+    if (p[i] < 0x80) {
+      ++i;
+    } else if (nextUtf8(p, s.size(), i) == kInvalidUtf8) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace vellicor::text

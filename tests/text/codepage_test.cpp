@@ -5,9 +5,11 @@
 #include <map>
 #include <string>
 
-#include "dataaccess/jet3/codepage.h"
+#include "text/ascii.h"
+#include "text/codepage.h"
+#include "text/utf8.h"
 
-using vellicor::jet3::CodePage;
+using vellicor::text::CodePage;
 
 namespace {
 
@@ -277,4 +279,26 @@ TEST(CodePage1252, OutsideCharactersAndOtherIds) {
   EXPECT_EQ(&CodePage::forId(0), &cp1252());
   EXPECT_EQ(&CodePage::forId(936), &cp1252());
   EXPECT_EQ(&CodePage::forId(932), &cp932());
+}
+
+// ---- ASCII letter case and UTF-8 validity, shared by the names, the files and the fields ----
+
+TEST(AsciiCase, OnlyAsciiLettersFoldAndDoubleByteTextStaysAsItIs) {
+  using vellicor::text::equalsIgnoringAsciiCase;
+  EXPECT_TRUE(equalsIgnoringAsciiCase("Emp_Id", "EMP_ID"));
+  EXPECT_FALSE(equalsIgnoringAsciiCase("EMP", "EMPS"));
+  // Full-width letters are not ASCII: Ａ and ａ stay different.
+  EXPECT_FALSE(equalsIgnoringAsciiCase("\xEF\xBC\xA1", "\xEF\xBD\x81"));
+  EXPECT_EQ(vellicor::text::asciiUppercase("tns_名前"), "TNS_名前");
+}
+
+TEST(Utf8, WholeTextValidity) {
+  using vellicor::text::isValidUtf8;
+  EXPECT_TRUE(isValidUtf8("社員 ABC"));
+  EXPECT_TRUE(isValidUtf8(""));
+  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong '/'
+  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // a surrogate
+  EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
+  EXPECT_FALSE(isValidUtf8("\xE7\xA4"));          // cut short
+  EXPECT_FALSE(isValidUtf8("\x8E\xD0\x88\xF5"));  // Shift_JIS bytes
 }
