@@ -17,7 +17,7 @@ std::unique_ptr<Workspace> DBEngine::createWorkspace(const std::string& name, co
   switch (useType) {
     case dbUseJet: return jet3::makeJetWorkspace(name, user, password);
     case dbUseODBC: return odbc::makeOdbcWorkspace(name, user, password);
-    default: throw Error("ワークスペースの種類 " + std::to_string(useType) + " は使用できません。", 3001);
+    default: throw Error("ワークスペースの種類 " + std::to_string(useType) + " は使用できません。", errnum::kInvalidArgument);
   }
 }
 
@@ -25,7 +25,7 @@ void TableDef::appendField(FieldDef f) {
   for (const FieldDef& existing : fields_) {
     // Jet compares names without regard to case; so does the ODBC side's catalog.
     if (text::equalsIgnoringAsciiCase(existing.name, f.name)) {
-      throw Error("テーブル '" + name_ + "' のフィールド '" + f.name + "' は既に存在します。", 3191);
+      throw Error("テーブル '" + name_ + "' のフィールド '" + f.name + "' は既に存在します。", errnum::kFieldExists);
     }
   }
   fields_.push_back(std::move(f));

@@ -32,13 +32,13 @@ class DataPage {
     lowest_ = fmt::kPageSize;
     const size_t slotsEnd = fmt::kDataRowTable + 2u * rows_;
     if (bytes_[0] != fmt::kPageData || rows_ > fmt::kMaxRowsPerPage || slotsEnd > fmt::kPageSize) {
-      throw dao::Error("データ ページが壊れています (行数 " + std::to_string(rows_) + ")。", 3049);
+      throw dao::Error("データ ページが壊れています (行数 " + std::to_string(rows_) + ")。", dao::errnum::kDatabaseCorrupt);
     }
     for (uint16_t r = 0; r < rows_; ++r) {
       const uint16_t o = loadU16(bytes_ + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
       if (o < slotsEnd || o > fmt::kPageSize) {
         throw dao::Error("データ ページが壊れています (行 " + std::to_string(r) + " の位置 " + std::to_string(o) + ")。",
-                         3049);
+                         dao::errnum::kDatabaseCorrupt);
       }
       if (o < lowest_) lowest_ = o;
     }

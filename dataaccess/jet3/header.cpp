@@ -72,10 +72,10 @@ HeaderPage encodeHeader(const DatabaseHeader& h) {
 DatabaseHeader decodeHeader(const uint8_t* page, size_t size) {
   if (size < fmt::kPageSize || page[0] != fmt::kPageHeader || page[1] != fmt::kPageMarker ||
       std::memcmp(page + fmt::kHdrMagic, fmt::kMagic, sizeof fmt::kMagic) != 0) {
-    throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (データベースの見出しページが認識できません)。");
+    throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (データベースの見出しページが認識できません)。", dao::errnum::kUnrecognizedFormat);
   }
   if (page[fmt::kHdrVersion] != fmt::kVersionJet3) {
-    throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (Access 2000 以降の形式です)。");
+    throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (Access 2000 以降の形式です)。", dao::errnum::kUnrecognizedFormat);
   }
   HeaderPage p;
   std::copy(page, page + fmt::kPageSize, p.begin());

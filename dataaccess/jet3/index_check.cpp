@@ -68,7 +68,7 @@ void appendColumnKey(std::vector<uint8_t>& key, const ColumnDef& col, const Fiel
   }
   const uint8_t* p = f.data;
   auto need = [&](size_t n) {
-    if (f.size < n) throw dao::Error("列番号 " + std::to_string(col.number) + " の値が短すぎます。");
+    if (f.size < n) throw dao::damagedFile("列番号 " + std::to_string(col.number) + " の値が短すぎます。");
   };
   switch (col.type) {
     case fmt::kTypeByte: need(1); appendByteKey(key, p[0], ascending); break;

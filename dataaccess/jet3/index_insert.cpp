@@ -271,7 +271,7 @@ class Inserter {
 
 IndexInsertResult insertIndexEntry(const IndexTreeIo& io, uint32_t root, uint32_t tdefPage, const IndexEntry& entry) {
   if (entry.key.size() > kIndexMaxKeyBytes)
-    throw dao::Error("インデックスのキーが長すぎます (" + std::to_string(entry.key.size()) + " バイト、上限 " +
+    throw dao::formatLimit("インデックスのキーが長すぎます (" + std::to_string(entry.key.size()) + " バイト、上限 " +
                      std::to_string(kIndexMaxKeyBytes) + " バイト)。");
   const IndexBytes bytes = leafEntryBytes(entry);
   return Inserter(io, tdefPage, bytes).run(root);

@@ -15,7 +15,7 @@ std::string hex2(unsigned v) {
 }
 
 void indexPageFault(uint32_t page, const std::string& what) {
-  throw dao::Error("インデックスのページ " + std::to_string(page) + " が壊れています: " + what);
+  throw dao::damagedFile("インデックスのページ " + std::to_string(page) + " が壊れています: " + what);
 }
 
 bool indexBytesLess(const IndexBytes& a, const IndexBytes& b) {

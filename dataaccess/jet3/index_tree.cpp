@@ -197,9 +197,9 @@ uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
   size_t used = 0;
   for (const IndexEntry& e : entries) {
     if (e.key.size() > kMaxKeyBytes)
-      throw dao::Error("インデックスのキーが長すぎます (" + std::to_string(e.key.size()) + " バイト、上限 " +
+      throw dao::formatLimit("インデックスのキーが長すぎます (" + std::to_string(e.key.size()) + " バイト、上限 " +
                        std::to_string(kMaxKeyBytes) + " バイト)。");
-    if (e.page > kMaxRowPage) throw dao::Error("インデックスの行ポインタのページ番号が範囲外です。");
+    if (e.page > kMaxRowPage) throw dao::formatLimit("インデックスの行ポインタのページ番号が範囲外です。");
     Bytes bytes = leafEntryBytes(e);
     if (used + bytes.size() > fmt::kIdxEntryArea) {
       level.emplace_back();

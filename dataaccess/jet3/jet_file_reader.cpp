@@ -40,21 +40,23 @@ bool CatalogEntry::isUserTable() const {
 
 JetFileReader::JetFileReader(const std::string& path) : path_(path), cache_(kCacheSlots) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw dao::Error("ファイル \"" + path + "\" を開けません: " + systemMessage());
+  if (fd_ < 0) throw dao::ioFailure("ファイル \"" + path + "\" を開けません: " + systemMessage(), dao::errnum::kCannotOpenFile);
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd_);
-    throw dao::Error("ファイル \"" + path + "\" は通常のファイルではありません。");
+    throw dao::Error("ファイル \"" + path + "\" は通常のファイルではありません。", dao::errnum::kUnrecognizedFormat);
   }
   const uint64_t size = static_cast<uint64_t>(st.st_size);
   if (size > fmt::kMaxFileBytes) {
     ::close(fd_);
-    throw dao::Error("ファイル \"" + path + "\" は Jet 3 の上限 (1 GB) より大きいため、Jet 3 (Access 97) 形式のファイルではありません。");
+    throw dao::Error("ファイル \"" + path + "\" は Jet 3 の上限 (1 GB) より大きいため、Jet 3 (Access 97) 形式のファイルではありません。",
+                     dao::errnum::kUnrecognizedFormat);
   }
   pageCount_ = static_cast<uint32_t>(size / fmt::kPageSize);
   try {
     if (pageCount_ < 3) {
-      throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (ファイルが短すぎます: " + std::to_string(size) + " バイト)。");
+      throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (ファイルが短すぎます: " + std::to_string(size) + " バイト)。",
+                       dao::errnum::kUnrecognizedFormat);
     }
     const auto first = page(fmt::kHeaderPage);
     header_ = decodeHeader(first->data(), first->size());
@@ -84,7 +86,7 @@ JetFileReader::~JetFileReader() {
 
 std::shared_ptr<const Page> JetFileReader::page(uint32_t number) {
   if (number >= pageCount_) {
-    throw dao::Error("ページ " + std::to_string(number) + " はファイルの範囲外です (全 " + std::to_string(pageCount_) +
+    throw dao::damagedFile("ページ " + std::to_string(number) + " はファイルの範囲外です (全 " + std::to_string(pageCount_) +
                      " ページ)。ファイルが壊れています。");
   }
   if (!overlay_.empty()) {
@@ -98,8 +100,8 @@ std::shared_ptr<const Page> JetFileReader::page(uint32_t number) {
     const ssize_t n = ::pread(fd_, p->data() + done, fmt::kPageSize - done,
                               static_cast<off_t>(uint64_t{number} * fmt::kPageSize + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw dao::Error("ファイル \"" + path_ + "\" を読み取れません: " + systemMessage());
-    if (n == 0) throw dao::Error("ファイル \"" + path_ + "\" が読み取り中に短くなりました。");
+    if (n < 0) throw dao::ioFailure("ファイル \"" + path_ + "\" を読み取れません: " + systemMessage());
+    if (n == 0) throw dao::ioFailure("ファイル \"" + path_ + "\" が読み取り中に短くなりました。");
     done += static_cast<size_t>(n);
   }
   slot.number = number;
@@ -112,25 +114,25 @@ TableInfo JetFileReader::readTable(uint32_t tdefPage) {
   info.tdefPage = tdefPage;
   auto first = page(tdefPage);
   if ((*first)[0] != fmt::kPageTdef) {
-    throw dao::Error("ページ " + std::to_string(tdefPage) + " はテーブル定義ページではありません。ファイルが壊れています。");
+    throw dao::damagedFile("ページ " + std::to_string(tdefPage) + " はテーブル定義ページではありません。ファイルが壊れています。");
   }
   std::vector<uint8_t> stream(first->begin(), first->end());
   info.tdefPages.push_back(tdefPage);
   const uint32_t length = loadU32(&stream[fmt::kTdefLength]);
   if (length > kMaxTdefPages * fmt::kPageSize) {
-    throw dao::Error("ページ " + std::to_string(tdefPage) + " のテーブル定義の長さ " + std::to_string(length) + " が不正です。");
+    throw dao::damagedFile("ページ " + std::to_string(tdefPage) + " のテーブル定義の長さ " + std::to_string(length) + " が不正です。");
   }
   uint32_t next = loadU32(&stream[fmt::kTdefNextPage]);
   while (stream.size() < length) {
     if (next == 0) {
-      throw dao::Error("ページ " + std::to_string(tdefPage) + " のテーブル定義の続きのページがありません。ファイルが壊れています。");
+      throw dao::damagedFile("ページ " + std::to_string(tdefPage) + " のテーブル定義の続きのページがありません。ファイルが壊れています。");
     }
     if (std::find(info.tdefPages.begin(), info.tdefPages.end(), next) != info.tdefPages.end()) {
-      throw dao::Error("ページ " + std::to_string(tdefPage) + " のテーブル定義のページの連鎖が循環しています。");
+      throw dao::damagedFile("ページ " + std::to_string(tdefPage) + " のテーブル定義のページの連鎖が循環しています。");
     }
     auto more = page(next);
     if ((*more)[0] != fmt::kPageTdef) {
-      throw dao::Error("ページ " + std::to_string(next) + " はテーブル定義の続きのページではありません。ファイルが壊れています。");
+      throw dao::damagedFile("ページ " + std::to_string(next) + " はテーブル定義の続きのページではありません。ファイルが壊れています。");
     }
     info.tdefPages.push_back(next);
     stream.insert(stream.end(), more->begin() + fmt::kTdefPageHeader, more->end());
@@ -148,7 +150,7 @@ const std::vector<CatalogEntry>& JetFileReader::catalog() {
     for (size_t i = 0; i < objects.def.columns.size(); ++i) {
       if (objects.def.columns[i].name == name) return i;
     }
-    throw dao::Error(std::string("システム テーブル MSysObjects に列 ") + name + " がありません。ファイルが壊れています。");
+    throw dao::damagedFile(std::string("システム テーブル MSysObjects に列 ") + name + " がありません。ファイルが壊れています。");
   };
   const size_t cId = column("Id"), cParent = column("ParentId"), cName = column("Name"), cType = column("Type"),
                cFlags = column("Flags"), cCreate = column("DateCreate"), cUpdate = column("DateUpdate");
@@ -197,9 +199,9 @@ TableInfo JetFileReader::table(const std::string& utf8Name) {
     }
     if (!found && equalsIgnoringAsciiCase(e.name, utf8Name)) found = &e;
   }
-  if (!found) throw dao::Error("テーブル \"" + utf8Name + "\" が見つかりません。");
+  if (!found) throw dao::Error("テーブル \"" + utf8Name + "\" が見つかりません。", dao::errnum::kTableNotFound);
   if (found->id <= 0 || static_cast<uint32_t>(found->id) >= pageCount_) {
-    throw dao::Error("テーブル \"" + utf8Name + "\" の定義ページ " + std::to_string(found->id) + " がファイルの範囲外です。");
+    throw dao::damagedFile("テーブル \"" + utf8Name + "\" の定義ページ " + std::to_string(found->id) + " がファイルの範囲外です。");
   }
   TableInfo info = readTable(static_cast<uint32_t>(found->id));
   info.name = found->name;
@@ -216,7 +218,7 @@ RowCursor::RowCursor(JetFileReader& reader, TableInfo table) : reader_(reader), 
   pages_ = reader_.usageMap(table_.def.ownedMap);
   for (uint32_t p : pages_) {
     if (p >= reader_.pageCount()) {
-      throw dao::Error("テーブル \"" + table_.name + "\" の使用ページ表がファイルの範囲外のページ " + std::to_string(p) +
+      throw dao::damagedFile("テーブル \"" + table_.name + "\" の使用ページ表がファイルの範囲外のページ " + std::to_string(p) +
                        " を指しています。ファイルが壊れています。");
     }
   }
@@ -255,14 +257,14 @@ bool RowCursor::next() {
     dataPointer_ = rowPointer_;
     int hops = 0;
     while (s.overflow()) {
-      if (s.size() < 4) throw dao::Error(place() + " の転送先の指定が短すぎます。ファイルが壊れています。");
+      if (s.size() < 4) throw dao::damagedFile(place() + " の転送先の指定が短すぎます。ファイルが壊れています。");
       const uint32_t target = loadU32(p->data() + s.start);
       if (++hops > kMaxOverflowHops || target == dataPointer_) {
-        throw dao::Error(place() + " の転送先の連鎖が不正です。ファイルが壊れています。");
+        throw dao::damagedFile(place() + " の転送先の連鎖が不正です。ファイルが壊れています。");
       }
       const uint32_t targetPage = fmt::pointerPage(target);
       if (targetPage == 0 || targetPage >= reader_.pageCount()) {
-        throw dao::Error(place() + " の転送先ページ " + std::to_string(targetPage) + " がファイルの範囲外です。");
+        throw dao::damagedFile(place() + " の転送先ページ " + std::to_string(targetPage) + " がファイルの範囲外です。");
       }
       p = reader_.page(targetPage);
       s = rowSlot(*p, targetPage, fmt::pointerRow(target), true);

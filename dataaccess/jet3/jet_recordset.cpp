@@ -78,7 +78,7 @@ void JetField::setValue(const dao::Variant& v) {
   if (!rs_.editing()) {
     throw dao::Error("テーブル '" + rs_.tableName() + "' のフィールド '" + name_ +
                          "' に値を設定する前に AddNew を呼び出してください。",
-                     3020);
+                     dao::errnum::kUpdateWithoutAddNew);
   }
   if (dao::isNull(v)) {
     clear();
@@ -95,7 +95,7 @@ void JetField::setValue(const dao::Variant& v) {
       if (const auto* s = std::get_if<std::string>(&v)) {
         pending.append(*s);
       } else if (std::holds_alternative<dao::Bytes>(v)) {
-        refuseValue(target, "型が一致しません (バイナリの値はメモ型のフィールドに格納できません)", 3464);
+        refuseValue(target, "型が一致しません (バイナリの値はメモ型のフィールドに格納できません)", dao::errnum::kTypeMismatch);
       } else {
         textOf(v, pending);
       }
@@ -122,12 +122,12 @@ void JetField::appendChunk(const dao::Bytes& piece) {
   if (!rs_.editing()) {
     throw dao::Error("テーブル '" + rs_.tableName() + "' のフィールド '" + name_ +
                          "' に AppendChunk する前に AddNew を呼び出してください。",
-                     3020);
+                     dao::errnum::kUpdateWithoutAddNew);
   }
-  if (!isLong(target.type)) refuseValue(target, "AppendChunk はメモ型と OLE オブジェクト型のフィールドにだけ使えます", 3259);
+  if (!isLong(target.type)) refuseValue(target, "AppendChunk はメモ型と OLE オブジェクト型のフィールドにだけ使えます", dao::errnum::kInvalidFieldType);
   // Memo pieces are UTF-8 and are converted as a whole at Update, so a piece may end inside a
   // character.
-  if (longLength + piece.size() > fmt::kLvLengthMask) refuseValue(target, "値が長すぎます (1 GB を超えます)", 3163);
+  if (longLength + piece.size() > fmt::kLvLengthMask) refuseValue(target, "値が長すぎます (1 GB を超えます)", dao::errnum::kFieldTooSmall);
   std::string& to = target.type == fmt::kTypeMemo ? pending : bytes;
   to.append(reinterpret_cast<const char*>(piece.data()), piece.size());
   longLength += piece.size();
@@ -169,7 +169,7 @@ dao::Variant JetField::value() const {
       if (chain.firstPage != 0) {
         throw dao::Error("テーブル '" + rs_.tableName() + "' のフィールド '" + name_ +
                              "' の値は書き込み中のため、Update の前には読み出せません。",
-                         3021);
+                         dao::errnum::kNoCurrentRecord);
       }
       if (target.type == fmt::kTypeMemo) {
         std::string s;
@@ -191,7 +191,7 @@ int64_t JetField::fieldSize() const {
 }
 
 dao::Bytes JetField::getChunk(int64_t offset, int32_t length) const {
-  if (offset < 0 || length < 0) throw dao::Error("GetChunk の引数が正しくありません。", 3003);
+  if (offset < 0 || length < 0) throw dao::Error("GetChunk の引数が正しくありません。", dao::errnum::kGetChunkArguments);
   const dao::Variant& v = readValue();
   const uint8_t* data = nullptr;
   size_t size = 0;
@@ -249,7 +249,7 @@ JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t t
 JetRecordset::~JetRecordset() = default;
 
 void JetRecordset::checkOpen() const {
-  if (closed_) throw dao::Error("レコードセット '" + table_ + "' は既に閉じられています。", 3420);
+  if (closed_) throw dao::Error("レコードセット '" + table_ + "' は既に閉じられています。", dao::errnum::kObjectClosed);
   db_.checkOpen();
 }
 
@@ -257,14 +257,14 @@ bool JetRecordset::eof() const { return atEnd_; }
 
 void JetRecordset::moveNext() {
   checkOpen();
-  if (atEnd_) throw dao::Error("カレント レコードがありません。", 3021);
+  if (atEnd_) throw dao::Error("カレント レコードがありません。", dao::errnum::kNoCurrentRecord);
   atEnd_ = !cursor_->next();
   rowValueRead_.assign(fields_.size(), false);
 }
 
 const dao::Variant& JetRecordset::currentValue(size_t index) {
   checkOpen();
-  if (atEnd_ || !cursor_) throw dao::Error("カレント レコードがありません。", 3021);
+  if (atEnd_ || !cursor_) throw dao::Error("カレント レコードがありません。", dao::errnum::kNoCurrentRecord);
   if (!rowValueRead_[index]) {
     rowValues_[index] = cursor_->value(index);
     rowValueRead_[index] = true;
@@ -276,7 +276,7 @@ LongValueWriter& JetRecordset::longValuesOf(size_t index) { return writer_->long
 
 dao::Field& JetRecordset::operator[](int index) {
   if (index < 0 || static_cast<size_t>(index) >= fields_.size()) {
-    throw dao::Error("テーブル '" + table_ + "' にフィールド番号 " + std::to_string(index) + " はありません。", 3265);
+    throw dao::Error("テーブル '" + table_ + "' にフィールド番号 " + std::to_string(index) + " はありません。", dao::errnum::kItemNotFound);
   }
   return *fields_[static_cast<size_t>(index)];
 }
@@ -285,15 +285,15 @@ dao::Field& JetRecordset::operator[](std::string_view name) {
   for (auto& f : fields_) {
     if (text::equalsIgnoringAsciiCase(f->name(), name)) return *f;
   }
-  throw dao::Error("テーブル '" + table_ + "' にフィールド '" + std::string(name) + "' はありません。", 3265);
+  throw dao::Error("テーブル '" + table_ + "' にフィールド '" + std::string(name) + "' はありません。", dao::errnum::kItemNotFound);
 }
 
 void JetRecordset::addNew() {
   checkOpen();
   db_.checkWritable();
-  if (readOnly_) throw dao::Error("テーブル '" + table_ + "' のスナップショットには行を追加できません。", 3027);
+  if (readOnly_) throw dao::Error("テーブル '" + table_ + "' のスナップショットには行を追加できません。", dao::errnum::kReadOnly);
   if (!writer_) {
-    throw dao::Error("テーブル '" + table_ + "' はこのデータベースを開く前から存在するため、行を追加できません。", 3027);
+    throw dao::Error("テーブル '" + table_ + "' はこのデータベースを開く前から存在するため、行を追加できません。", dao::errnum::kReadOnly);
   }
   for (auto& f : fields_) f->clear();
   editing_ = true;
@@ -301,7 +301,7 @@ void JetRecordset::addNew() {
 
 void JetRecordset::update(int /*updateType*/, bool /*force*/) {
   checkOpen();
-  if (!editing_) throw dao::Error("テーブル '" + table_ + "' の Update の前に AddNew を呼び出してください。", 3020);
+  if (!editing_) throw dao::Error("テーブル '" + table_ + "' の Update の前に AddNew を呼び出してください。", dao::errnum::kUpdateWithoutAddNew);
   const RowLayout& layout = writer_->layout();
   // Sizes of the variable part, with long values inside the row where they are short enough, and
   // the pages the row may take. Memo text is converted to the code page as a whole here.
@@ -331,7 +331,7 @@ void JetRecordset::update(int /*updateType*/, bool /*force*/) {
   const bool allowInline = encodedRowLength(layout, varInline) <= fmt::kMaxRowSize;
   if (!allowInline) {
     if (encodedRowLength(layout, varOut) > fmt::kMaxRowSize) {
-      throw dao::Error("テーブル '" + table_ + "' のレコードが大きすぎるため保存できません (1 レコードは 2012 バイトまで)。", 3047);
+      throw dao::Error("テーブル '" + table_ + "' のレコードが大きすぎるため保存できません (1 レコードは 2012 バイトまで)。", dao::errnum::kRecordTooLarge);
     }
     pages = 1;
     for (size_t i : variableFields_) {
@@ -378,7 +378,7 @@ void JetRecordset::update(int /*updateType*/, bool /*force*/) {
   }
   const size_t length = encodeRow(layout, cells_.data(), rowBuffer_.data(), fmt::kMaxRowSize);
   if (length == 0) {
-    throw dao::Error("テーブル '" + table_ + "' のレコードはこの形式で保存できません (可変長フィールドが多すぎます)。", 3047);
+    throw dao::Error("テーブル '" + table_ + "' のレコードはこの形式で保存できません (可変長フィールドが多すぎます)。", dao::errnum::kRecordTooLarge);
   }
   writer_->addRow(rowBuffer_.data(), length);
   editing_ = false;

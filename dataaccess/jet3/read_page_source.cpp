@@ -13,12 +13,12 @@ std::string rowPlace(uint32_t page, uint32_t row) {
 
 uint16_t rowSlotCount(const Page& page, uint32_t pageNumber) {
   if (page[0] != fmt::kPageData) {
-    throw dao::Error("ページ " + std::to_string(pageNumber) + " はデータ ページではありません (種類 " +
+    throw dao::damagedFile("ページ " + std::to_string(pageNumber) + " はデータ ページではありません (種類 " +
                      std::to_string(page[0]) + ")。ファイルが壊れています。");
   }
   const uint16_t count = loadU16(&page[fmt::kDataRowCount]);
   if (fmt::kDataRowTable + 2 * size_t{count} > fmt::kPageSize) {
-    throw dao::Error("ページ " + std::to_string(pageNumber) + " の行数 " + std::to_string(count) +
+    throw dao::damagedFile("ページ " + std::to_string(pageNumber) + " の行数 " + std::to_string(count) +
                      " が不正です。ファイルが壊れています。");
   }
   return count;
@@ -27,7 +27,7 @@ uint16_t rowSlotCount(const Page& page, uint32_t pageNumber) {
 RowSlot rowSlot(const Page& page, uint32_t pageNumber, uint32_t row, bool checkDeleted) {
   const uint16_t count = rowSlotCount(page, pageNumber);
   if (row >= count) {
-    throw dao::Error(rowPlace(pageNumber, row) + " は存在しません (行数 " + std::to_string(count) +
+    throw dao::damagedFile(rowPlace(pageNumber, row) + " は存在しません (行数 " + std::to_string(count) +
                      ")。ファイルが壊れています。");
   }
   const uint16_t raw = loadU16(&page[fmt::kDataRowTable + 2 * row]);
@@ -38,7 +38,7 @@ RowSlot rowSlot(const Page& page, uint32_t pageNumber, uint32_t row, bool checkD
                       : static_cast<uint16_t>(loadU16(&page[fmt::kDataRowTable + 2 * (row - 1)]) & fmt::kRowOffsetMask);
   if (slot.deleted() && !checkDeleted) return slot;
   if (slot.start < fmt::kDataRowTable + 2 * size_t{count} || slot.end > fmt::kPageSize || slot.start >= slot.end) {
-    throw dao::Error(rowPlace(pageNumber, row) + " の位置 (" + std::to_string(slot.start) + "～" +
+    throw dao::damagedFile(rowPlace(pageNumber, row) + " の位置 (" + std::to_string(slot.start) + "～" +
                      std::to_string(slot.end) + ") が不正です。ファイルが壊れています。");
   }
   return slot;

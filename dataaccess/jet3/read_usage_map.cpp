@@ -11,7 +11,7 @@ namespace vellicor::jet3 {
 namespace {
 
 [[noreturn]] void badMap(const std::string& what) {
-  throw dao::Error("使用ページ表が壊れています: " + what);
+  throw dao::damagedFile("使用ページ表が壊れています: " + what);
 }
 
 void appendBits(const uint8_t* bits, size_t bytes, uint64_t firstPage, std::vector<uint32_t>& out) {

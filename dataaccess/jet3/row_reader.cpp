@@ -13,7 +13,7 @@ namespace vellicor::jet3 {
 namespace {
 
 [[noreturn]] void badRow(const std::string& place, const std::string& what) {
-  throw dao::Error(place + " のデータが壊れています: " + what);
+  throw dao::damagedFile(place + " のデータが壊れています: " + what);
 }
 
 size_t fixedWidth(uint8_t type) {

@@ -12,7 +12,7 @@ namespace vellicor::jet3 {
 namespace {
 
 [[noreturn]] void malformed(const std::string& what) {
-  throw dao::Error("テーブル定義 (TDEF) が壊れています: " + what);
+  throw dao::damagedFile("テーブル定義 (TDEF) が壊れています: " + what);
 }
 
 // A bounds-checked cursor over the stream, limited to tdef_len.
@@ -56,7 +56,7 @@ class Cursor {
 
 void putName(std::vector<uint8_t>& out, const std::string& name) {
   if (name.size() > 255) {
-    throw dao::Error("名前が長すぎるためテーブル定義に書き込めません (" + std::to_string(name.size()) + " バイト)。");
+    throw dao::formatLimit("名前が長すぎるためテーブル定義に書き込めません (" + std::to_string(name.size()) + " バイト)。");
   }
   out.push_back(static_cast<uint8_t>(name.size()));
   out.insert(out.end(), name.begin(), name.end());
@@ -74,7 +74,7 @@ uint16_t TableDefinition::variableColumnCount() const {
 
 std::vector<uint8_t> encodeTdef(const TableDefinition& def) {
   if (def.columns.size() > fmt::kMaxColumns) {
-    throw dao::Error("列が多すぎるためテーブル定義に書き込めません (" + std::to_string(def.columns.size()) + " 列)。");
+    throw dao::formatLimit("列が多すぎるためテーブル定義に書き込めません (" + std::to_string(def.columns.size()) + " 列)。");
   }
   std::vector<uint8_t> out;
   out.reserve(fmt::kTdefHeaderSize + def.columns.size() * (fmt::kColumnDescriptorSize + 16) + 64);

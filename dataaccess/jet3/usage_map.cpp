@@ -29,7 +29,7 @@ void UsageMap::store(Pager& pager) {
   // Reference form: one bitmap page per window of kBitmapPageBits pages that holds a member.
   const size_t maxWindows = (rowLength_ - 1) / 4;
   const uint32_t lastWindow = pages_.last() / fmt::kBitmapPageBits;
-  if (lastWindow >= maxWindows) throw dao::Error("使用状況マップがファイルの範囲を超えました。");
+  if (lastWindow >= maxWindows) throw dao::formatLimit("使用状況マップがファイルの範囲を超えました。");
   if (bitmapPages_.size() <= lastWindow) bitmapPages_.resize(lastWindow + 1, 0);
   uint8_t bitmap[fmt::kPageSize];
   for (uint32_t w = 0; w <= lastWindow; ++w) {
@@ -52,7 +52,7 @@ void UsageMap::store(Pager& pager) {
 std::vector<uint32_t> decodeMapRow(const uint8_t* row, size_t length, Pager& pager, uint32_t rangeEnd,
                                    PageSet& members) {
   std::vector<uint32_t> bitmapPages;
-  if (length < fmt::kMapInlineHeader) throw dao::Error("使用状況マップの行が短すぎます。");
+  if (length < fmt::kMapInlineHeader) throw dao::damagedFile("使用状況マップの行が短すぎます。");
   if (row[0] == fmt::kMapInline) {
     const uint32_t start = loadU32(row + 1);
     for (size_t i = 0; i < (length - fmt::kMapInlineHeader) * 8; ++i) {
@@ -67,9 +67,9 @@ std::vector<uint32_t> decodeMapRow(const uint8_t* row, size_t length, Pager& pag
       const uint32_t bp = loadU32(row + 1 + 4 * w);
       bitmapPages.push_back(bp);
       if (bp == 0) continue;
-      if (bp >= rangeEnd) throw dao::Error("使用状況マップが存在しないページを指しています。");
+      if (bp >= rangeEnd) throw dao::damagedFile("使用状況マップが存在しないページを指しています。");
       pager.read(bp, page);
-      if (page[0] != fmt::kPageUsageBitmap) throw dao::Error("使用状況マップのページが壊れています。");
+      if (page[0] != fmt::kPageUsageBitmap) throw dao::damagedFile("使用状況マップのページが壊れています。");
       for (size_t i = 0; i < fmt::kBitmapPageBits; ++i) {
         if (page[fmt::kBitmapPageHeader + i / 8] >> (i % 8) & 1) {
           const uint64_t p = w * fmt::kBitmapPageBits + i;
@@ -78,7 +78,7 @@ std::vector<uint32_t> decodeMapRow(const uint8_t* row, size_t length, Pager& pag
       }
     }
   } else {
-    throw dao::Error("使用状況マップの種類が不明です。");
+    throw dao::damagedFile("使用状況マップの種類が不明です。");
   }
   return bitmapPages;
 }
@@ -88,11 +88,11 @@ void UsageMap::load(Pager& pager) {
   pager.read(fmt::pointerPage(rowPointer_), page);
   const uint16_t rows = loadU16(page + fmt::kDataRowCount);
   const uint8_t r = fmt::pointerRow(rowPointer_);
-  if (page[0] != fmt::kPageData || r >= rows) throw dao::Error("使用状況マップの行が見つかりません。");
+  if (page[0] != fmt::kPageData || r >= rows) throw dao::damagedFile("使用状況マップの行が見つかりません。");
   const uint16_t start = loadU16(page + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
   const uint16_t end =
       r == 0 ? fmt::kPageSize : loadU16(page + fmt::kDataRowTable + 2 * (r - 1)) & fmt::kRowOffsetMask;
-  if (start >= end || end > fmt::kPageSize) throw dao::Error("使用状況マップの行が壊れています。");
+  if (start >= end || end > fmt::kPageSize) throw dao::damagedFile("使用状況マップの行が壊れています。");
   rowOffset_ = start;
   rowLength_ = static_cast<uint16_t>(end - start);
   pages_.clear();

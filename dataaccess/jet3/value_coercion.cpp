@@ -145,11 +145,11 @@ std::string typeLabel(const dao::Variant& v) {
 [[noreturn]] void mismatch(const FieldTarget& f, const dao::Variant& v) {
   refuseValue(f, std::string("型が一致しません (") + typeLabel(v) + " の値は " + dao::dataTypeName(f.type) +
                      " 型のフィールドに変換できません)",
-              3464);
+              dao::errnum::kTypeMismatch);
 }
 
 [[noreturn]] void outOfRange(const FieldTarget& f, const dao::Variant& v) {
-  refuseValue(f, "値 " + dao::toDisplayText(v) + " は " + dao::dataTypeName(f.type) + " 型の範囲外です", 3349);
+  refuseValue(f, "値 " + dao::toDisplayText(v) + " は " + dao::dataTypeName(f.type) + " 型の範囲外です", dao::errnum::kNumericOverflow);
 }
 
 int64_t toInteger(const dao::Variant& v, const FieldTarget& f, int64_t lo, int64_t hi) {
@@ -244,7 +244,7 @@ void coerceFixed(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool
         if (!numericOf(v, d, exact, i)) mismatch(f, v);
       }
       if (!std::isfinite(d) || !dateInRange(d)) {
-        refuseValue(f, "日付 " + dao::toDisplayText(v) + " は範囲外です (100/01/01 ～ 9999/12/31)", 3349);
+        refuseValue(f, "日付 " + dao::toDisplayText(v) + " は範囲外です (100/01/01 ～ 9999/12/31)", dao::errnum::kNumericOverflow);
       }
       std::memcpy(out, &d, 8);
       return;
@@ -287,7 +287,7 @@ size_t coerceText(const dao::Variant& v, const FieldTarget& f, const text::CodeP
     const size_t n = out.size() - start;
     out.resize(start);
     refuseValue(f, "値が長すぎます (" + std::to_string(n) + " バイト、最大 " + std::to_string(f.maxLength) + " バイト)",
-                3163);
+                dao::errnum::kFieldTooSmall);
   }
   return substituted;
 }
@@ -307,7 +307,7 @@ void coerceBytes(const dao::Variant& v, const FieldTarget& f, std::string& out) 
     const size_t n = out.size() - start;
     out.resize(start);
     refuseValue(f, "値が長すぎます (" + std::to_string(n) + " バイト、最大 " + std::to_string(f.maxLength) + " バイト)",
-                3163);
+                dao::errnum::kFieldTooSmall);
   }
 }
 

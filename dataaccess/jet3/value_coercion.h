@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dataaccess/error.h"
 #include "dataaccess/variant.h"
 
 namespace vellicor::text {
@@ -38,7 +39,7 @@ void coerceBytes(const dao::Variant& v, const FieldTarget& f, std::string& out);
 void textOf(const dao::Variant& v, std::string& out);
 
 // "テーブル 'T' のフィールド 'F' に値を格納できません: <cause>"
-[[noreturn]] void refuseValue(const FieldTarget& f, const std::string& cause, int number = 3421);
+[[noreturn]] void refuseValue(const FieldTarget& f, const std::string& cause, int number = dao::errnum::kDataTypeConversion);
 
 // OLE date limits of Jet: 100-01-01 00:00:00 .. 9999-12-31 23:59:59.
 bool dateInRange(double oa);

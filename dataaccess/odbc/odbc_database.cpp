@@ -14,7 +14,7 @@ namespace vellicor::odbc {
 constexpr SQLUSMALLINT kTableNameColumn = 3;
 
 std::unique_ptr<dao::Recordset> OdbcDatabase::openRecordset(const std::string& source, int) {
-  if (!connection_->isOpen()) throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+  if (!connection_->isOpen()) throw dao::Error("オブジェクトは無効か、既に閉じられています。", dao::errnum::kObjectClosed);
   return std::make_unique<OdbcRecordset>(connection_, source);
 }
 

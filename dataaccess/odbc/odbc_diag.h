@@ -12,7 +12,7 @@
 namespace vellicor::odbc {
 
 // DAO's number for a failed ODBC call ("ODBC--call failed").
-inline constexpr int kOdbcCallFailed = 3146;
+inline constexpr int kOdbcCallFailed = dao::errnum::kOdbcCallFailed;
 
 // The message texts of all diagnostic records of a handle, joined by newlines; empty when none.
 std::string diagnosticText(SQLSMALLINT handleType, SQLHANDLE handle);

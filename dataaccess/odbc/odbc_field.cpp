@@ -10,7 +10,7 @@
 namespace vellicor::odbc {
 
 void refuseWrite() {
-  throw dao::Error("データベースまたはオブジェクトは読み取り専用なので、更新できません。", 3027);
+  throw dao::Error("データベースまたはオブジェクトは読み取り専用なので、更新できません。", dao::errnum::kReadOnly);
 }
 
 const std::string& OdbcField::name() const { return rs_->column(index_).name; }
@@ -38,7 +38,7 @@ int64_t OdbcField::fieldSize() const {
 }
 
 dao::Bytes OdbcField::getChunk(int64_t offset, int32_t length) const {
-  if (offset < 0 || length < 0) throw dao::Error("引数が無効です。", 3001);
+  if (offset < 0 || length < 0) throw dao::Error("引数が無効です。", dao::errnum::kInvalidArgument);
   dao::Variant shortValue;
   std::string_view all;
   if (rs_->isLong(index_)) {
@@ -60,7 +60,7 @@ OdbcFields::OdbcFields(OdbcRecordset& rs, int count) {
 
 dao::Field& OdbcFields::operator[](int index) {
   if (index < 0 || index >= count()) {
-    throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。", 3265);
+    throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。", dao::errnum::kItemNotFound);
   }
   return fields_[static_cast<size_t>(index)];
 }
@@ -69,7 +69,7 @@ dao::Field& OdbcFields::operator[](std::string_view name) {
   for (auto& f : fields_) {
     if (text::equalsIgnoringAsciiCase(f.name(), name)) return f;
   }
-  throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。(" + std::string(name) + ")", 3265);
+  throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。(" + std::string(name) + ")", dao::errnum::kItemNotFound);
 }
 
 }  // namespace vellicor::odbc

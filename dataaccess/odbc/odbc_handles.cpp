@@ -32,7 +32,7 @@ Environment::~Environment() {
 }
 
 SQLHSTMT Statement::handle() const {
-  if (stmt_ == SQL_NULL_HSTMT) throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+  if (stmt_ == SQL_NULL_HSTMT) throw dao::Error("オブジェクトは無効か、既に閉じられています。", dao::errnum::kObjectClosed);
   return stmt_;
 }
 
@@ -108,7 +108,7 @@ void Connection::open(const std::string& connect, bool readOnly) {
 }
 
 std::shared_ptr<Statement> Connection::newStatement() {
-  if (!connected_) throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+  if (!connected_) throw dao::Error("オブジェクトは無効か、既に閉じられています。", dao::errnum::kObjectClosed);
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_HANDLE_DBC, dbc_, "SQLAllocHandle");
   auto s = std::make_shared<Statement>(stmt);

@@ -12,7 +12,7 @@
 namespace vellicor::odbc {
 namespace {
 
-[[noreturn]] void noCurrentRecord() { throw dao::Error("カレント レコードがありません。", 3021); }
+[[noreturn]] void noCurrentRecord() { throw dao::Error("カレント レコードがありません。", dao::errnum::kNoCurrentRecord); }
 
 [[noreturn]] void truncated(const ColumnShape& c) {
   // The driver described the column narrower than a value it then delivered. Refuse rather than
@@ -215,7 +215,7 @@ class OdbcRowBlock final : public dao::RowBlock {
   void read(size_t row, int column, dao::Variant& into) const override {
     checkRow(row);
     if (column < 0 || static_cast<size_t>(column) >= shapes_->size()) {
-      throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。", 3265);
+      throw dao::Error("この名前または序数に対応する項目がコレクションに見つかりません。", dao::errnum::kItemNotFound);
     }
     readValue(row, static_cast<size_t>(column), into);
   }
@@ -375,7 +375,7 @@ void OdbcRecordset::fetch() {
 
 void OdbcRecordset::checkOpen() const {
   if (!statement_ || !statement_->isOpen()) {
-    throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+    throw dao::Error("オブジェクトは無効か、既に閉じられています。", dao::errnum::kObjectClosed);
   }
 }
 

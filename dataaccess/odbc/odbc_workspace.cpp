@@ -17,11 +17,11 @@ class OdbcWorkspace final : public dao::Workspace {
 
   std::unique_ptr<dao::Database> openDatabase(const std::string& name, int /*options*/, bool readOnly,
                                               const std::string& connect) override {
-    if (closed_) throw dao::Error("オブジェクトは無効か、既に閉じられています。", 3420);
+    if (closed_) throw dao::Error("オブジェクトは無効か、既に閉じられています。", dao::errnum::kObjectClosed);
     // Only the no-prompt behaviour exists: there is no window to prompt in.
     std::string text = connect;
     if (driverConnectString(text).empty()) {
-      if (name.empty()) throw dao::Error("ODBC 接続文字列が指定されていません。", 3151);
+      if (name.empty()) throw dao::Error("ODBC 接続文字列が指定されていません。", dao::errnum::kOdbcConnectionFailed);
       text = "DSN=" + name;
     }
     auto connection = std::make_shared<Connection>(env_);
@@ -32,7 +32,7 @@ class OdbcWorkspace final : public dao::Workspace {
   }
 
   std::unique_ptr<dao::Database> createDatabase(const std::string&, const std::string&) override {
-    throw dao::Error("ODBC ワークスペースではデータベースを作成できません。", 3251);
+    throw dao::Error("ODBC ワークスペースではデータベースを作成できません。", dao::errnum::kNotSupported);
   }
 
   void close() override {
