@@ -111,6 +111,9 @@ class Database {
   // Characters written since the database was opened that its code page cannot hold; each was
   // stored as '?' (the caller reports the count). Always 0 for sources.
   virtual uint64_t substitutedCharacters() const { return 0; }
+  // What the open did to the file that the user should be told (a journal left beside it by
+  // another file, set aside); empty when nothing. Always empty for sources.
+  virtual std::string openingNotice() const { return {}; }
 };
 
 class Workspace {

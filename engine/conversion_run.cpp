@@ -122,6 +122,8 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
     res.closeAll(nullptr);
     return RunEnding::OpenFailed;
   }
+  // What the open found and set right on its own (a journal of another file, set aside).
+  if (const std::string notice = res.output->openingNotice(); !notice.empty()) host.messageBox(notice, "");
 
   std::unique_ptr<RunState> state;
   try {

@@ -143,9 +143,10 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   // A commit that was interrupted is rolled back first (a read-only open reads the old pages from
   // the journal instead).
   std::optional<Journal> hot;
+  std::string notice;
   try {
     if (!readOnly) {
-      if (recoverInterruptedCommit(path, *file)) size = file->size();
+      if (recoverInterruptedCommit(path, *file, &notice)) size = file->size();
     } else {
       hot = readHotJournal(path, size / fmt::kPageSize, [&file](uint32_t page, uint8_t* out) {
         file->readAt(uint64_t{page} * fmt::kPageSize, out, fmt::kPageSize);
@@ -158,6 +159,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
   db->readOnly_ = readOnly;
+  db->openingNotice_ = notice;
   db->codePage_ = &CodePage::forId(h.codePage);
   db->pager_ = std::make_unique<Pager>(std::move(file), static_cast<uint32_t>(size / fmt::kPageSize));
   try {

@@ -32,6 +32,7 @@ class JetDatabase : public dao::Database {
   std::vector<std::string> tableNames() override;
   void close() override;
   uint64_t substitutedCharacters() const override { return substituted_; }
+  std::string openingNotice() const override { return openingNotice_; }
 
   // For the recordsets of this database.
   const CodePage& codePage() const { return *codePage_; }
@@ -57,6 +58,7 @@ class JetDatabase : public dao::Database {
   bool readOnly_ = false;
   bool closed_ = false;
   uint64_t substituted_ = 0;
+  std::string openingNotice_;
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;  // by TDEF page
 };
 
