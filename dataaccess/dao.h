@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -125,6 +126,13 @@ class Workspace {
                                                  const std::string& connect = "") = 0;
   virtual std::unique_ptr<Database> createDatabase(const std::string& name,
                                                    const std::string& locale) = 0;
+  // A new database in place of the file at name. This default deletes the file first (a failure
+  // to delete shows in the creation); an engine that can do better leaves the old file until the
+  // new one is complete, and refuses to replace a file in use.
+  virtual std::unique_ptr<Database> replaceDatabase(const std::string& name, const std::string& locale) {
+    std::remove(name.c_str());
+    return createDatabase(name, locale);
+  }
   virtual void close() = 0;
 };
 

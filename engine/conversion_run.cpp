@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -103,11 +102,15 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
       return RunEnding::Declined;
     }
     host.setMessage("");
-    if (outputFileExists(filename)) std::remove(filename.c_str());  // a failure shows in the creation
     try {
-      std::unique_ptr<dao::Database> created = res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // D4
+      // An existing file is replaced only once the new one is complete, and not at all while
+      // another run has it open.
+      std::unique_ptr<dao::Database> created =
+          outputFileExists(filename) ? res.jetWorkspace->replaceDatabase(filename, dao::dbLangJapanese)
+                                     : res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // D4
       created->close();  // D5
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      host.setMessage(describe(e));  // why: a file in use, a folder that cannot be written
       host.messageBox("MDBファイルの作成に失敗しました。", "MDBファイル作成エラー");
       res.closeAll(nullptr);
       return RunEnding::CreateFailed;

@@ -20,9 +20,12 @@ class TableWriter;
 
 class JetDatabase : public dao::Database {
  public:
-  // A new file (refused when it exists). locale: ";LANGID=...;CP=932;COUNTRY=0".
+  // A new file (refused when it exists). locale: ";LANGID=...;CP=932;COUNTRY=0". With
+  // replaceExisting, a file at path is replaced instead: it is locked first as a read-write open
+  // locks it (a file in use is refused, left as it is), and the new file takes its name only when
+  // complete, while the old one is still locked.
   static std::unique_ptr<JetDatabase> create(const std::string& path, const std::string& locale,
-                                             const FileOpener& opener);
+                                             const FileOpener& opener, bool replaceExisting = false);
   static std::unique_ptr<JetDatabase> open(const std::string& path, bool exclusive, bool readOnly,
                                            const FileOpener& opener);
   ~JetDatabase() override;
