@@ -107,15 +107,5 @@ TEST_F(StopRequestTest, AStopBeforeTheFileIsTouchedLeavesItAlone) {
   for (const std::string& c : world.calls) EXPECT_EQ(c.rfind("OpenDatabase jet", 0), std::string::npos) << c;
 }
 
-TEST_F(StopRequestTest, TheWindowsResultOfAStoppedRunIsOne) {
-  world.setObjectList(kTables, {"A"});
-  world.addSourceObject("A", numbers(3));
-  stopping.at = "レコード = 1/3";
-  stopping.stop = std::make_unique<engine::StopRequest>();
-  opts.stop = stopping.stop.get();
-  EXPECT_EQ(engine::oracle2mdb(stopping, "ORCL", "SCOTT", "tiger", out, log, true, true, "", opts), 1);
-  EXPECT_EQ(world.files[out]["A"].rows.size(), 1u);
-}
-
 }  // namespace
 }  // namespace vellicor::fake
