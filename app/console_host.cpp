@@ -2,14 +2,17 @@
 // second with the rate and the time left, plain output prints the last row count of each object.
 #include "app/console_host.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 
 namespace vellicor::app {
 namespace {
 
 constexpr auto kRepaintInterval = std::chrono::milliseconds(100);
+constexpr int kAnswerPollMs = 100;
 
 bool isRowProgress(const std::string& mes) {
   return mes.rfind("レコード = ", 0) == 0 && mes.find('/') != std::string::npos;
@@ -128,6 +131,21 @@ void ConsoleHost::messageBox(const std::string& text, const std::string& caption
   std::fflush(err_);
 }
 
+bool ConsoleHost::readAnswer(std::string& answer) {
+  // Ctrl-C does not break off the terminal's read (the run's calls go on through signals), so
+  // the wait looks at the stop request between short waits for input.
+  while (s_.stop != nullptr) {
+    if (s_.stop->requested()) {
+      std::fputs("\n", err_);
+      return false;
+    }
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&p, 1, kAnswerPollMs);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
+  }
+  return static_cast<bool>(std::getline(std::cin, answer));
+}
+
 engine::Answer ConsoleHost::askYesNo(const std::string& text, const std::string& caption) {
   flush();
   endLiveLine();
@@ -146,7 +164,7 @@ engine::Answer ConsoleHost::askYesNo(const std::string& text, const std::string&
   std::fprintf(err_, "[%s] %s [y/N] ", shown, text.c_str());
   std::fflush(err_);
   std::string answer;
-  if (!std::getline(std::cin, answer)) return engine::Answer::No;
+  if (!readAnswer(answer)) return engine::Answer::No;
   return (answer == "y" || answer == "Y" || answer == "yes" || answer == "はい") ? engine::Answer::Yes
                                                                                  : engine::Answer::No;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/run_host.h"
+#include "engine/run_stop.h"
 
 namespace vellicor::app {
 
@@ -20,6 +21,8 @@ class ConsoleHost : public engine::RunHost {
     OverwritePolicy overwrite = OverwritePolicy::No;
     bool quiet = false;
     bool live = false;  // repaint one progress line in place (a terminal)
+    // A stop asked for while the question waits for its answer ends the wait with No.
+    const engine::StopRequest* stop = nullptr;
   };
 
   ConsoleHost(Settings s, std::FILE* out = stdout, std::FILE* err = stderr);
@@ -43,6 +46,7 @@ class ConsoleHost : public engine::RunHost {
   using Clock = std::chrono::steady_clock;
   void paintLive();
   void endLiveLine();
+  bool readAnswer(std::string& answer);
 
   Settings s_;
   std::FILE* out_;

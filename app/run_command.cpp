@@ -1,5 +1,5 @@
 // `vellicor run`: the run button's checks, the selection (given or from a named pattern), the
-// password, the run with a console host, the two end texts and the exit status.
+// password, the run with a console host (Ctrl-C and SIGTERM stop it), the end texts and the exit status.
 #include <unistd.h>
 
 #include <ctime>
@@ -10,6 +10,7 @@
 #include "app/console_host.h"
 #include "app/input_checks.h"
 #include "app/password_input.h"
+#include "app/signal_stop.h"
 #include "engine/conversion_run.h"
 #include "engine/run_log.h"
 
@@ -85,13 +86,18 @@ int runCommand(const CliOptions& o) {
     return kExitUsage;
   }
 
+  // Ctrl-C and SIGTERM from here on stop the run at its next row instead of killing the process.
+  engine::StopRequest stop;
+  SignalStop signals(stop);
   settings.selection = selection;
+  settings.stop = &stop;
   ConsoleHost runHost(settings);
   const std::string filename = std::filesystem::absolute(o.output).lexically_normal().string();
   const std::string logfile =
       o.log ? std::filesystem::absolute(*o.log).lexically_normal().string() : filename + ".log";
   engine::RunOptions opts;
   opts.connectTemplate = connectTemplateOf(o);
+  opts.stop = &stop;
 
   const std::time_t start = std::time(nullptr);
   const engine::RunEnding ending = engine::runConversion(runHost, o.server, o.user, *password, filename, logfile,
@@ -106,6 +112,9 @@ int runCommand(const CliOptions& o) {
       return kExitCompleted;
     case engine::RunEnding::Declined:
       return kExitDeclined;
+    case engine::RunEnding::Interrupted:
+      runHost.messageBox("処理を中断しました。", "中断");
+      return kExitInterrupted;
     default:
       return kExitFailed;
   }

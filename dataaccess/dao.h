@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -98,6 +99,9 @@ class Database {
   // Characters written since the database was opened that its code page cannot hold; each was
   // stored as '?' (the caller reports the count). Always 0 for sources.
   virtual uint64_t substitutedCharacters() const { return 0; }
+  // What the open did to the file that the user should be told (a journal left beside it by
+  // another file, set aside); empty when nothing. Always empty for sources.
+  virtual std::string openingNotice() const { return {}; }
 };
 
 class Workspace {
@@ -109,6 +113,13 @@ class Workspace {
                                                  const std::string& connect = "") = 0;
   virtual std::unique_ptr<Database> createDatabase(const std::string& name,
                                                    const std::string& locale) = 0;
+  // A new database in place of the file at name. This default deletes the file first (a failure
+  // to delete shows in the creation); an engine that can do better leaves the old file until the
+  // new one is complete, and refuses to replace a file in use.
+  virtual std::unique_ptr<Database> replaceDatabase(const std::string& name, const std::string& locale) {
+    std::remove(name.c_str());
+    return createDatabase(name, locale);
+  }
   virtual void close() = 0;
 };
 

@@ -1,10 +1,9 @@
-// The conversion run's steps, its three early failure endings and the failure handling that
-// closes the recordsets, databases, workspaces and the log in a fixed order.
+// The conversion run's steps, its three early failure endings, the stop on request and the failure
+// handling that closes the recordsets, databases, workspaces and the log in a fixed order.
 #include "engine/conversion_run.h"
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -94,20 +93,34 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
     res.closeAll(nullptr);
     return RunEnding::ConnectFailed;
   }
+  // A stop asked for before the output file is touched leaves it as it is.
+  auto stopRequested = [&opts] { return opts.stop != nullptr && opts.stop->requested(); };
+  if (stopRequested()) {
+    res.closeAll(nullptr);
+    return RunEnding::Interrupted;
+  }
 
   // 3. A new output file, after asking before an existing one is replaced.
   if (newMDB) {
     if (outputFileExists(filename) &&
         host.askYesNo("ファイルは上書きされます。よろしいですか？", "MDBファイル作成") != Answer::Yes) {
       res.closeAll(nullptr);
-      return RunEnding::Declined;
+      return stopRequested() ? RunEnding::Interrupted : RunEnding::Declined;
+    }
+    if (stopRequested()) {
+      res.closeAll(nullptr);
+      return RunEnding::Interrupted;
     }
     host.setMessage("");
-    if (outputFileExists(filename)) std::remove(filename.c_str());  // a failure shows in the creation
     try {
-      std::unique_ptr<dao::Database> created = res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // a new file, Japanese locale
+      // An existing file is replaced only once the new one is complete, and not at all while
+      // another run has it open.
+      std::unique_ptr<dao::Database> created =
+          outputFileExists(filename) ? res.jetWorkspace->replaceDatabase(filename, dao::dbLangJapanese)
+                                     : res.jetWorkspace->createDatabase(filename, dao::dbLangJapanese);  // a new file, Japanese locale
       created->close();  // closed at once
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      host.setMessage(describe(e));  // why: a file in use, a folder that cannot be written
       host.messageBox("MDBファイルの作成に失敗しました。", "MDBファイル作成エラー");
       res.closeAll(nullptr);
       return RunEnding::CreateFailed;
@@ -122,6 +135,8 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
     res.closeAll(nullptr);
     return RunEnding::OpenFailed;
   }
+  // What the open found and set right on its own (a journal of another file, set aside).
+  if (const std::string notice = res.output->openingNotice(); !notice.empty()) host.messageBox(notice, "");
 
   std::unique_ptr<RunState> state;
   try {
@@ -129,7 +144,7 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
     const std::time_t start = std::time(nullptr);  // 6
 
     state = std::make_unique<RunState>(RunState{host, *res.source, *res.output, res.log, logflag, suffix, 1, 0,
-                                                 nullptr, nullptr});
+                                                 nullptr, nullptr, opts.stop});
 
     {  // 7
       std::unique_ptr<dao::Recordset> counted =
@@ -147,6 +162,7 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
     selected.deSerialize(selection);
 
     while (!res.objectList->eof()) {
+      checkStop(opts.stop);
       const std::string objectName = valueAsText(res.objectList->fields()["OBJECT_NAME"].value());
       host.setMessage(objectStatusText(state->position, state->objectCount, objectName));
       if (!selection.empty() && selected.Find(objectName) < 0) {
@@ -187,6 +203,24 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
   } catch (const UnsupportedTypeStop&) {
     res.closeAll(state.get());
     return RunEnding::UnsupportedType;
+  } catch (const RunStopped&) {
+    // Stopped on request: what was copied is kept. The output is closed as at the end of a run
+    // (its close commits the rows; a failure there is a failure of the run), everything else as
+    // after a failure, and the log without the time lines.
+    try {
+      if (state) {
+        closeQuietly(state->sourceRows);
+        closeNow(state->targetRows);
+      }
+      closeQuietly(res.objectList);
+      closeNow(res.output);
+    } catch (const std::exception& e) {
+      host.messageBox(describe(e), "異常終了");
+      res.closeAll(state.get());
+      return RunEnding::Failed;
+    }
+    res.closeAll(state.get());
+    return RunEnding::Interrupted;
   } catch (const std::exception& e) {
     host.messageBox(describe(e), "異常終了");
     res.closeAll(state.get());

@@ -21,6 +21,7 @@ void closeAndRelease(std::unique_ptr<dao::Recordset>& rs) {
 }  // namespace
 
 void copyObject(RunState& run, const std::string& objectName) {
+  checkStop(run.stop);
   const std::string queryName = quoteObjectName(objectName);
   const std::string targetName = run.suffix + objectName;
 
@@ -58,6 +59,7 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
 
   std::vector<dao::Field*> targetFields;  // the target's fields, looked up at the first row
   auto store = [&](const std::vector<dao::Variant>& row) {
+    checkStop(run.stop);  // the rows stored so far stay
     target.addNew();  // a new target row
     if (targetFields.size() < row.size()) {
       dao::Fields& to = target.fields();

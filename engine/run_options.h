@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dataaccess/dao.h"
+#include "engine/run_stop.h"
 
 namespace vellicor::engine {
 
@@ -18,6 +19,9 @@ struct RunOptions {
   std::string connectTemplate;
   // Makes the run's workspaces; empty: the process-wide DBEngine.
   WorkspaceFactory createWorkspace;
+  // Looked at between rows and between objects: once set, the run keeps the rows copied so far,
+  // closes everything and ends Interrupted. Null: the run cannot be stopped.
+  const StopRequest* stop = nullptr;
 };
 
 // The end a run reached. oracle2mdb folds these into 0 (Completed, Declined) and 1 (the rest).
@@ -29,6 +33,7 @@ enum class RunEnding {
   OpenFailed,
   UnsupportedType,
   Failed,            // any other failure, shown with the caption "異常終了"
+  Interrupted,       // stopped on request (RunOptions::stop): the rows copied are in the file
 };
 
 // The workspace factory to use: the given one or the process-wide engine.

@@ -10,6 +10,7 @@
 #include "dataaccess/dao.h"
 #include "engine/run_host.h"
 #include "engine/run_log.h"
+#include "engine/run_stop.h"
 
 namespace vellicor::engine {
 
@@ -25,6 +26,7 @@ struct RunState {
   // Open only while one object is copied; closed by the failure handling when a copy fails.
   std::unique_ptr<dao::Recordset> sourceRows;
   std::unique_ptr<dao::Recordset> targetRows;
+  const StopRequest* stop = nullptr;  // looked at before every row and every object
 };
 
 // Thrown after the unsupported-type message has been shown; the run then closes everything.

@@ -101,7 +101,8 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     case OpenMode::kOpenExclusive:
     case OpenMode::kOpenShared: flags |= O_RDWR; break;
-    case OpenMode::kOpenReadOnly: flags |= O_RDONLY; break;
+    case OpenMode::kOpenReadOnly:
+    case OpenMode::kLockToReplace: flags |= O_RDONLY; break;
     case OpenMode::kCreateJournal: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
   }
   int fd = ::open(path.c_str(), flags, 0644);
@@ -128,6 +129,9 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     if (::flock(fd, how | LOCK_NB) != 0) {
       const int err = errno;
       ::close(fd);
+      if (err == EWOULDBLOCK && mode == OpenMode::kLockToReplace) {
+        throw dao::Error("ファイル '" + path + "' は他の処理が使用中のため、置き換えられません。", 3045);
+      }
       if (err == EWOULDBLOCK) {
         throw dao::Error(mode == OpenMode::kOpenReadOnly
                              ? "ファイル '" + path + "' は他のユーザーが排他モードで使用中のため開けません。"

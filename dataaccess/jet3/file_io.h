@@ -32,6 +32,9 @@ enum class OpenMode {
   kOpenReadOnly,   // shared lock: other readers may open the file, writers may not
   kCreateJournal,  // a commit's journal beside the database: created or emptied, not locked (the
                    // database's own lock keeps other writers away)
+  kLockToReplace,  // an existing database about to be replaced by a new file: opened for reading
+                   // only to hold the exclusive lock a read-write open takes, so that it is not
+                   // replaced while in use, nor opened by anyone until it is gone
 };
 
 // The real POSIX file. A read-write open takes flock(LOCK_EX | LOCK_NB): a second open of the

@@ -70,16 +70,22 @@ JetDatabase::~JetDatabase() {
 }
 
 std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const std::string& locale,
-                                                 const FileOpener& opener) {
+                                                 const FileOpener& opener, bool replaceExisting) {
   const uint16_t cp = codePageOfLocale(locale);
-  if (::access(path.c_str(), F_OK) == 0) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
-  // The new file is built under a temporary name beside the target and linked to the target name
-  // only when it is complete, so that a process that dies while creating leaves no half-made
-  // database under the name (at most the temporary file). The lock taken on the temporary file
-  // stays with the file after the link.
+  // The file replaced, locked until the new one has taken its name: no other run can have it
+  // open meanwhile, nor open it.
+  std::unique_ptr<FileIo> replaced;
+  if (::access(path.c_str(), F_OK) == 0) {
+    if (!replaceExisting) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
+    replaced = opener(path, OpenMode::kLockToReplace);
+  }
+  // The new file is built under a temporary name beside the target and linked (or renamed over
+  // the file it replaces) to the target name only when it is complete, so that a process that
+  // dies while creating leaves no half-made database under the name (at most the temporary file).
+  // The lock taken on the temporary file stays with the file after the link.
   const std::string building = path + ".vellicor-new-" + std::to_string(::getpid());
   // A journal left beside a name that holds no database belongs to a file that is gone.
-  ::unlink(journalPath(path).c_str());
+  if (!replaced) ::unlink(journalPath(path).c_str());
   std::unique_ptr<FileIo> file = opener(building, OpenMode::kCreateNew);
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
@@ -98,7 +104,14 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
     db->pager_ = std::make_unique<Pager>(std::move(file), 2);
     db->catalog_ = Catalog::create(*db->pager_, cp, oleNow());
     db->pager_->sync();
-    if (::link(building.c_str(), path.c_str()) != 0) {
+    if (replaced) {
+      // The replaced file's journal goes with it, then the new file takes the name.
+      ::unlink(journalPath(path).c_str());
+      if (::rename(building.c_str(), path.c_str()) != 0) {
+        throw dao::Error("データベース '" + path + "' を置き換えられません: " + std::strerror(errno) + "。", 3044);
+      }
+      replaced->close();
+    } else if (::link(building.c_str(), path.c_str()) != 0) {
       const int err = errno;
       if (err == EEXIST) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
       throw dao::Error("データベース '" + path + "' を作成できません: " + std::strerror(err) + "。", 3044);
@@ -143,9 +156,10 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   // A commit that was interrupted is rolled back first (a read-only open reads the old pages from
   // the journal instead).
   std::optional<Journal> hot;
+  std::string notice;
   try {
     if (!readOnly) {
-      if (recoverInterruptedCommit(path, *file)) size = file->size();
+      if (recoverInterruptedCommit(path, *file, &notice)) size = file->size();
     } else {
       hot = readHotJournal(path, size / fmt::kPageSize, [&file](uint32_t page, uint8_t* out) {
         file->readAt(uint64_t{page} * fmt::kPageSize, out, fmt::kPageSize);
@@ -158,6 +172,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
   db->readOnly_ = readOnly;
+  db->openingNotice_ = notice;
   db->codePage_ = &text::CodePage::forId(h.codePage);
   db->pager_ = std::make_unique<Pager>(std::move(file), static_cast<uint32_t>(size / fmt::kPageSize));
   try {

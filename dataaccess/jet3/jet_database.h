@@ -23,9 +23,12 @@ class TableWriter;
 
 class JetDatabase : public dao::Database {
  public:
-  // A new file (refused when it exists). locale: ";LANGID=...;CP=932;COUNTRY=0".
+  // A new file (refused when it exists). locale: ";LANGID=...;CP=932;COUNTRY=0". With
+  // replaceExisting, a file at path is replaced instead: it is locked first as a read-write open
+  // locks it (a file in use is refused, left as it is), and the new file takes its name only when
+  // complete, while the old one is still locked.
   static std::unique_ptr<JetDatabase> create(const std::string& path, const std::string& locale,
-                                             const FileOpener& opener);
+                                             const FileOpener& opener, bool replaceExisting = false);
   static std::unique_ptr<JetDatabase> open(const std::string& path, bool exclusive, bool readOnly,
                                            const FileOpener& opener);
   ~JetDatabase() override;
@@ -35,6 +38,7 @@ class JetDatabase : public dao::Database {
   std::vector<std::string> tableNames() override;
   void close() override;
   uint64_t substitutedCharacters() const override { return substituted_; }
+  std::string openingNotice() const override { return openingNotice_; }
 
   // For the recordsets of this database.
   const text::CodePage& codePage() const { return *codePage_; }
@@ -60,6 +64,7 @@ class JetDatabase : public dao::Database {
   bool readOnly_ = false;
   bool closed_ = false;
   uint64_t substituted_ = 0;
+  std::string openingNotice_;
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;  // by TDEF page
 };
 

@@ -20,6 +20,10 @@ class JetWorkspace : public dao::Workspace {
     checkOpen();
     return JetDatabase::create(name, locale, opener_);
   }
+  std::unique_ptr<dao::Database> replaceDatabase(const std::string& name, const std::string& locale) override {
+    checkOpen();
+    return JetDatabase::create(name, locale, opener_, true);
+  }
   void close() override { closed_ = true; }
 
  private:

@@ -21,14 +21,22 @@ namespace {
 //   12  4  pages of the database before the commit
 //   16  8  hash of the database's page 0
 //   24  4  number of page images n
-//   28     n x (4-byte page number, 8-byte hash of the page as the commit writes it,
-//               kPageSize bytes as before the commit)
+//   28     n x (4-byte page number, kSectorsPerPage 8-byte hashes of the page's sectors as the
+//               commit writes them, kPageSize bytes as before the commit)
 //   end 8  hash of every byte before it
-constexpr char kMagic[8] = {'V', 'L', 'C', 'J', 'R', 'N', 'L', '1'};
+// A journal of the first version (kMagicV1) has one 8-byte hash of the whole page in place of the
+// sector hashes.
+constexpr char kMagic[8] = {'V', 'L', 'C', 'J', 'R', 'N', 'L', '2'};
+constexpr char kMagicV1[8] = {'V', 'L', 'C', 'J', 'R', 'N', 'L', '1'};
 constexpr size_t kHeaderSize = 28;
-constexpr size_t kImageSize = 4 + 8 + fmt::kPageSize;
+constexpr size_t kSectorsPerPage = fmt::kPageSize / kJournalSectorSize;
+static_assert(fmt::kPageSize % kJournalSectorSize == 0);
+constexpr size_t kImageSize = 4 + 8 * kSectorsPerPage + fmt::kPageSize;
+constexpr size_t kImageSizeV1 = 4 + 8 + fmt::kPageSize;
 constexpr size_t kTrailerSize = 8;
 constexpr const char* kSuffix = ".vellicor-journal";
+constexpr const char* kSetAsideSuffix = ".foreign-";
+constexpr int kMaxSetAside = 1000;
 
 void storeU64(uint8_t* p, uint64_t v) {
   storeU32(p, static_cast<uint32_t>(v));
@@ -49,11 +57,27 @@ std::optional<std::vector<uint8_t>> readJournalFile(const std::string& path) {
   return bytes;
 }
 
-// The journal in bytes when it is whole and guards the database.
+// The journal in bytes when it is whole and belongs to the database.
 std::optional<Journal> hotJournal(const std::vector<uint8_t>& bytes, uint64_t pageCount, const PageReader& readPage) {
   std::optional<Journal> j = decodeJournal(bytes.data(), bytes.size());
-  if (j && !journalGuards(*j, pageCount, readPage)) return std::nullopt;
+  if (j && !matchJournal(*j, pageCount, readPage).belongs) return std::nullopt;
   return j;
+}
+
+// Moves the journal at path to the first free "<path>.foreign-<n>"; returns the new name. The
+// database is locked, so no other writer of ours makes journals of this name meanwhile.
+std::string setAside(const std::string& path) {
+  for (int n = 1; n <= kMaxSetAside; ++n) {
+    const std::string target = path + kSetAsideSuffix + std::to_string(n);
+    if (::access(target.c_str(), F_OK) == 0 || errno != ENOENT) continue;
+    if (::rename(path.c_str(), target.c_str()) != 0) {
+      throw dao::Error("ジャーナル '" + path + "' を '" + target + "' に移せません: " + std::strerror(errno) + "。", 3043);
+    }
+    return target;
+  }
+  throw dao::Error("ジャーナル '" + path + "' を移す先の名前がありません (" + path + kSetAsideSuffix + "1 から " +
+                       std::to_string(kMaxSetAside) + " まで使われています)。",
+                   3043);
 }
 
 }  // namespace
@@ -69,6 +93,12 @@ uint64_t journalHash(const uint8_t* data, size_t n, uint64_t seed) {
   return h;
 }
 
+std::vector<uint64_t> sectorHashes(const uint8_t* page) {
+  std::vector<uint64_t> out(kSectorsPerPage);
+  for (size_t i = 0; i < kSectorsPerPage; ++i) out[i] = journalHash(page + i * kJournalSectorSize, kJournalSectorSize);
+  return out;
+}
+
 std::vector<uint8_t> encodeJournal(const Journal& j) {
   std::vector<uint8_t> out(kHeaderSize + j.images.size() * kImageSize + kTrailerSize);
   uint8_t* p = out.data();
@@ -79,51 +109,90 @@ std::vector<uint8_t> encodeJournal(const Journal& j) {
   storeU32(p + 24, static_cast<uint32_t>(j.images.size()));
   p += kHeaderSize;
   for (const Journal::Image& im : j.images) {
-    if (im.bytes.size() != fmt::kPageSize) throw dao::Error("ジャーナルのページの大きさが正しくありません。");
+    if (im.bytes.size() != fmt::kPageSize || im.afterHashes.size() != kSectorsPerPage) {
+      throw dao::Error("ジャーナルのページの大きさが正しくありません。");
+    }
     storeU32(p, im.page);
-    storeU64(p + 4, im.afterHash);
-    std::memcpy(p + 12, im.bytes.data(), fmt::kPageSize);
-    p += kImageSize;
+    p += 4;
+    for (uint64_t h : im.afterHashes) {
+      storeU64(p, h);
+      p += 8;
+    }
+    std::memcpy(p, im.bytes.data(), fmt::kPageSize);
+    p += fmt::kPageSize;
   }
   storeU64(p, journalHash(out.data(), out.size() - kTrailerSize));
   return out;
 }
 
 std::optional<Journal> decodeJournal(const uint8_t* data, size_t size) {
-  if (size < kHeaderSize + kTrailerSize || std::memcmp(data, kMagic, sizeof kMagic) != 0) return std::nullopt;
+  if (size < kHeaderSize + kTrailerSize) return std::nullopt;
+  const bool v1 = std::memcmp(data, kMagicV1, sizeof kMagicV1) == 0;
+  if (!v1 && std::memcmp(data, kMagic, sizeof kMagic) != 0) return std::nullopt;
+  const size_t imageSize = v1 ? kImageSizeV1 : kImageSize;
+  const size_t hashes = v1 ? 1 : kSectorsPerPage;
   if (loadU32(data + 8) != fmt::kPageSize) return std::nullopt;
   const uint32_t n = loadU32(data + 24);
-  if (n > fmt::kMaxPages || size != kHeaderSize + uint64_t{n} * kImageSize + kTrailerSize) return std::nullopt;
+  if (n > fmt::kMaxPages || size != kHeaderSize + uint64_t{n} * imageSize + kTrailerSize) return std::nullopt;
   if (loadU64(data + size - kTrailerSize) != journalHash(data, size - kTrailerSize)) return std::nullopt;
   Journal j;
   j.pageCount = loadU32(data + 12);
   j.headerHash = loadU64(data + 16);
   if (j.pageCount > fmt::kMaxPages) return std::nullopt;
   const uint8_t* p = data + kHeaderSize;
-  for (uint32_t i = 0; i < n; ++i, p += kImageSize) {
+  for (uint32_t i = 0; i < n; ++i) {
     Journal::Image im;
     im.page = loadU32(p);
     // Page 0 is never part of a commit, and a commit only overwrites pages the file had.
     if (im.page == fmt::kHeaderPage || im.page >= j.pageCount) return std::nullopt;
-    im.afterHash = loadU64(p + 4);
-    im.bytes.assign(p + 12, p + 12 + fmt::kPageSize);
+    p += 4;
+    for (size_t k = 0; k < hashes; ++k, p += 8) im.afterHashes.push_back(loadU64(p));
+    im.bytes.assign(p, p + fmt::kPageSize);
+    p += fmt::kPageSize;
     j.images.push_back(std::move(im));
   }
   return j;
 }
 
-bool journalGuards(const Journal& j, uint64_t pageCount, const PageReader& readPage) {
-  if (j.pageCount > pageCount) return false;
+JournalMatch matchJournal(const Journal& j, uint64_t pageCount, const PageReader& readPage) {
+  JournalMatch m;
+  if (j.pageCount > pageCount) {
+    m.reason = "ジャーナルはコミット前のファイルを " + std::to_string(j.pageCount) + " ページとしていますが、ファイルは " +
+               std::to_string(pageCount) + " ページです";
+    return m;
+  }
   uint8_t page[fmt::kPageSize];
   readPage(fmt::kHeaderPage, page);
-  if (journalHash(page, sizeof page) != j.headerHash) return false;
+  if (journalHash(page, sizeof page) != j.headerHash) {
+    m.reason = "ファイルの先頭ページがジャーナルのものと異なります";
+    return m;
+  }
   for (const Journal::Image& im : j.images) {
     readPage(im.page, page);
-    if (std::memcmp(page, im.bytes.data(), sizeof page) != 0 && journalHash(page, sizeof page) != im.afterHash) {
-      return false;
+    // The page in as many pieces as the journal has hashes of its new image: each piece must be
+    // the old one or the new one.
+    const size_t pieces = im.afterHashes.size();
+    if (pieces == 0 || fmt::kPageSize % pieces != 0) {
+      m.reason = "ジャーナルのページ " + std::to_string(im.page) + " の照合用の値が正しくありません";
+      return m;
     }
+    const size_t length = fmt::kPageSize / pieces;
+    bool allOld = true, allNew = true;
+    for (size_t k = 0; k < pieces; ++k) {
+      const size_t at = k * length;
+      const bool isOld = std::memcmp(page + at, im.bytes.data() + at, length) == 0;
+      const bool isNew = journalHash(page + at, length) == im.afterHashes[k];
+      if (!isOld && !isNew) {
+        m.reason = "ページ " + std::to_string(im.page) + " がコミット前ともコミット後とも一致しません";
+        return m;
+      }
+      allOld = allOld && isOld;
+      allNew = allNew && isNew;
+    }
+    if (!allOld && !allNew) ++m.tornPages;
   }
-  return true;
+  m.belongs = true;
+  return m;
 }
 
 std::optional<Journal> readHotJournal(const std::string& databasePath, uint64_t pageCount, const PageReader& readPage) {
@@ -143,19 +212,28 @@ void rollBack(FileIo& database, const Journal& j) {
   database.sync();
 }
 
-bool recoverInterruptedCommit(const std::string& databasePath, FileIo& database) {
+bool recoverInterruptedCommit(const std::string& databasePath, FileIo& database, std::string* notice) {
   const std::string path = journalPath(databasePath);
   // A journal that cannot be read fails the open: it may be hot, and removing it unread could
   // leave a half-made commit for good.
   const auto bytes = readJournalFile(path);
   if (!bytes) return false;
-  // An incomplete journal (the database was not touched yet) or one made for another file of this
-  // name is only removed.
-  const std::optional<Journal> j =
-      hotJournal(*bytes, database.size() / fmt::kPageSize, [&database](uint32_t page, uint8_t* out) {
-        database.readAt(uint64_t{page} * fmt::kPageSize, out, fmt::kPageSize);
-      });
-  if (j) rollBack(database, *j);
+  const std::optional<Journal> j = decodeJournal(bytes->data(), bytes->size());
+  if (j) {
+    const JournalMatch m = matchJournal(*j, database.size() / fmt::kPageSize, [&database](uint32_t page, uint8_t* out) {
+      database.readAt(uint64_t{page} * fmt::kPageSize, out, fmt::kPageSize);
+    });
+    if (!m.belongs) {
+      const std::string target = setAside(path);
+      if (notice) {
+        *notice = "ジャーナル '" + path + "' はこのデータベースのものではないため (" + m.reason + ")、適用せずに '" +
+                  target + "' へ移しました。";
+      }
+      return false;
+    }
+    rollBack(database, *j);
+  }
+  // Rolled back, or incomplete (the database was not touched yet): the journal goes.
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
     throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", 3043);
   }

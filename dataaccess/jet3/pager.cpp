@@ -212,7 +212,7 @@ void Pager::endCommit() {
     if (!journalDatabase_.empty()) {
       for (uint32_t p : heldOrder_) {
         if (p >= journal.pageCount || allocatedInCommit_.contains(p)) continue;
-        Journal::Image im{p, std::vector<uint8_t>(fmt::kPageSize), journalHash(held_[p].data(), fmt::kPageSize)};
+        Journal::Image im{p, std::vector<uint8_t>(fmt::kPageSize), sectorHashes(held_[p].data())};
         file_->readAt(static_cast<uint64_t>(p) * fmt::kPageSize, im.bytes.data(), fmt::kPageSize);
         journal.images.push_back(std::move(im));
       }

@@ -1,16 +1,25 @@
 // The end-to-end harness: process runs, stand-in sources and the independent readers.
 #include "app_harness.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <sstream>
 
 #include "dataaccess/odbc/odbc_script.h"
 #include "support/mdbtools_support.h"
+
+extern char** environ;
 
 namespace vellicor::e2e {
 
@@ -41,6 +50,128 @@ Result runVellicor(const std::vector<std::string>& words, const std::map<std::st
   r.err = readText(errFile);
   std::filesystem::remove(errFile);
   return r;
+}
+
+Background::~Background() {
+  if (pid > 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  std::filesystem::remove(outFile);
+  std::filesystem::remove(errFile);
+}
+
+std::unique_ptr<Background> startVellicor(const std::vector<std::string>& words,
+                                          const std::map<std::string, std::string>& env) {
+  static int serial = 0;
+  auto b = std::make_unique<Background>();
+  const std::string stem = (std::filesystem::temp_directory_path() /
+                            ("vellicor-e2e-bg-" + std::to_string(::getpid()) + "-" + std::to_string(++serial)))
+                               .string();
+  b->outFile = stem + ".out";
+  b->errFile = stem + ".err";
+  std::vector<std::string> envText;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (name == "VELLICOR_PASSWORD" || name == "VELLICOR_CONNECT" || env.count(name) != 0) continue;
+    envText.push_back(entry);
+  }
+  for (const auto& [k, v] : env) envText.push_back(k + "=" + v);
+  std::vector<char*> envp;
+  for (std::string& e : envText) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string binary = std::string(VELLICOR_BINARY_DIR) + "/app/vellicor";
+  std::vector<std::string> argText = {binary};
+  argText.insert(argText.end(), words.begin(), words.end());
+  std::vector<char*> argv;
+  for (std::string& a : argText) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, b->outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, b->errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int rc = posix_spawn(&b->pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + binary);
+  return b;
+}
+
+const Result& finish(Background& b) {
+  if (b.pid > 0) {
+    int status = 0;
+    while (::waitpid(b.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    b.pid = -1;
+    b.result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+    b.result.out = readText(b.outFile);
+    b.result.err = readText(b.errFile);
+  }
+  return b.result;
+}
+
+bool waitUntil(const std::function<bool()>& ready, Background* b) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+  while (std::chrono::steady_clock::now() < giveUp) {
+    if (ready()) return true;
+    if (b != nullptr && b->pid > 0) {
+      // Ended: look once more, as the condition may have come with the end (the run is reaped
+      // by finish()).
+      siginfo_t info{};
+      if (::waitid(P_PID, static_cast<id_t>(b->pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0) {
+        return ready();
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+bool pause(Background& b) {
+  if (b.pid <= 0) return false;
+  ::kill(b.pid, SIGSTOP);
+  int status = 0;
+  while (::waitpid(b.pid, &status, WUNTRACED) < 0 && errno == EINTR) {
+  }
+  if (WIFSTOPPED(status)) return true;
+  b.pid = -1;
+  b.result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+  b.result.out = readText(b.outFile);
+  b.result.err = readText(b.errFile);
+  return false;
+}
+
+void resume(Background& b) {
+  if (b.pid > 0) ::kill(b.pid, SIGCONT);
+}
+
+const std::string& largeSource() {
+  struct Made {
+    std::filesystem::path dir;
+    std::string file;
+    Made() {
+      dir = std::filesystem::temp_directory_path() / ("vellicor-e2e-large-" + std::to_string(::getpid()));
+      std::filesystem::remove_all(dir);
+      std::filesystem::create_directories(dir);
+      file = makeSqliteSource(dir);
+      addLargeTable(file, "BIGT", kLargeRows);
+    }
+    ~Made() { std::filesystem::remove_all(dir); }
+  };
+  static const Made made;
+  return made.file;
+}
+
+void addLargeTable(const std::string& source, const std::string& name, long rows) {
+  const std::string sql =
+      "CREATE TABLE " + name + " (ID INTEGER, X DOUBLE, NAME VARCHAR(50), T TIMESTAMP, N INTEGER);"
+      "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows) + ") "
+      "INSERT INTO " + name + " SELECT i, i * 0.25, 'name ' || i, '2001-05-17 14:05:00', i % 1000 FROM c;"
+      "INSERT INTO USER_OBJECTS VALUES ('" + name + "', 'TABLE', 'VALID', (SELECT COUNT(*) + 1 FROM USER_OBJECTS));";
+  int code = 0;
+  const std::string out = runCommand("sqlite3 -batch " + shellQuote(source) + " " + shellQuote(sql) + " 2>&1", &code);
+  if (code != 0) throw std::runtime_error("sqlite3: " + out);
 }
 
 std::string makeSqliteSource(const std::filesystem::path& dir, const std::string& extraSql) {

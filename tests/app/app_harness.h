@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,35 @@ struct Result {
 // the given extra environment.
 Result runVellicor(const std::vector<std::string>& words, const std::map<std::string, std::string>& env = {},
                    const std::string& cwd = "");
+
+// A run of the binary going on beside the test (standard input from /dev/null, its output in
+// files), for tests that signal it or start a second run against it.
+struct Background {
+  pid_t pid = -1;
+  std::string outFile, errFile;
+  Result result;  // once finish() returned
+  ~Background();  // kills a run the test left running
+};
+// Starts build/app/vellicor with the words (not through a shell) and the extra environment.
+std::unique_ptr<Background> startVellicor(const std::vector<std::string>& words,
+                                          const std::map<std::string, std::string>& env = {});
+// Waits for it to end. exitCode is its exit status, or -(signal) when a signal killed it.
+const Result& finish(Background& b);
+// Polls until ready() holds or the run b (when given) has ended; false if it did not happen within
+// a few minutes (a guard against a hung test, not a timing check).
+bool waitUntil(const std::function<bool()>& ready, Background* b = nullptr);
+
+// Stops the run where it is (SIGSTOP) and waits until it has stopped; false when it had ended
+// instead (its result is then in b.result). resume() lets it go on.
+bool pause(Background& b);
+void resume(Background& b);
+
+// Adds table name to the dictionary of the SQLite source: rows rows of (ID integer counting from
+// 1, X double, NAME varchar(50), T timestamp, N integer), made by the sqlite3 shell.
+void addLargeTable(const std::string& source, const std::string& name, long rows);
+// The demo source with kLargeRows rows in table BIGT, made once per test process.
+inline constexpr long kLargeRows = 1000000;
+const std::string& largeSource();
 
 // A SQLite source built from the demo schema plus extraSql, in dir; returns its path.
 std::string makeSqliteSource(const std::filesystem::path& dir, const std::string& extraSql = "");

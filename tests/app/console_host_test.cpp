@@ -1,9 +1,14 @@
 // Tests of the console host: plain output prints each object's last row count once, a live
-// terminal line is repainted at most ten times a second and always ends on the last text.
+// terminal line is repainted at most ten times a second and always ends on the last text, and
+// the overwrite question is answered by policy, or No when Ctrl-C comes while it waits.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <thread>
 
@@ -101,6 +106,38 @@ TEST(ConsoleHost, OverwriteQuestionFollowsThePolicy) {
   EXPECT_EQ(ConsoleHost(s, out, out).askYesNo("q", "c"), engine::Answer::Yes);
   s.overwrite = OverwritePolicy::No;
   EXPECT_EQ(ConsoleHost(s, out, out).askYesNo("q", "c"), engine::Answer::No);
+  std::fclose(out);
+}
+
+TEST(ConsoleHost, CtrlCWhileTheQuestionWaitsAnswersNo) {
+  // Standard input is a pipe nobody writes to, as a terminal where nobody types: the wait for
+  // the answer must end when the stop is asked for. (Should it not, "y" is typed after a while,
+  // and the answer comes back Yes.)
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const int savedStdin = ::dup(STDIN_FILENO);
+  ::dup2(fds[0], STDIN_FILENO);
+  std::FILE* out = std::tmpfile();
+  engine::StopRequest stop;
+  ConsoleHost::Settings s;
+  s.overwrite = OverwritePolicy::Ask;
+  s.stop = &stop;
+  std::atomic<bool> answered{false};
+  std::thread user([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.request();
+    for (int i = 0; i < 200 && !answered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!answered) (void)!::write(fds[1], "y\n", 2);
+  });
+  const engine::Answer a = ConsoleHost(s, out, out).askYesNo("上書きしますか？", "c");
+  answered = true;
+  user.join();
+  EXPECT_EQ(a, engine::Answer::No);
+  ::dup2(savedStdin, STDIN_FILENO);
+  ::close(savedStdin);
+  ::close(fds[0]);
+  ::close(fds[1]);
+  std::cin.clear();
   std::fclose(out);
 }
 

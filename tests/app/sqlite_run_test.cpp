@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "app_harness.h"
+#include "dataaccess/jet3/format.h"
+#include "dataaccess/jet3/journal.h"
 #include "support/mdbtools_support.h"
 
 namespace vellicor::e2e {
@@ -181,6 +183,32 @@ TEST_F(SqliteRunTest, AppendAddsTablesToTheFileAndLinesToTheLog) {
   const Result again = run({"--append", "--prefix", "B_", "--select", "DEPARTMENTS"});
   EXPECT_EQ(again.exitCode, 1);
   EXPECT_NE(again.err.find("[異常終了] "), std::string::npos) << again.err;
+}
+
+TEST_F(SqliteRunTest, AppendBesideAJournalOfAnotherFileSetsItAsideAndSaysSo) {
+  ASSERT_EQ(run({"--select", "DEPARTMENTS"}).exitCode, 0);
+  // A whole journal that matches page 0 (all our files share it) but not the page it holds.
+  const std::string bytes = readText(out);
+  jet3::Journal j;
+  j.pageCount = static_cast<uint32_t>(bytes.size() / jet3::fmt::kPageSize);
+  j.headerHash = jet3::journalHash(reinterpret_cast<const uint8_t*>(bytes.data()), jet3::fmt::kPageSize);
+  const std::vector<uint8_t> other(jet3::fmt::kPageSize, 0x5A);
+  j.images.push_back({2, std::vector<uint8_t>(jet3::fmt::kPageSize, 0xA5), jet3::sectorHashes(other.data())});
+  const std::vector<uint8_t> encoded = jet3::encodeJournal(j);
+  std::ofstream(jet3::journalPath(out), std::ios::binary)
+      .write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()));
+
+  const Result r = run({"--append", "--select", "EMPLOYEES"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const std::string aside = jet3::journalPath(out) + ".foreign-1";
+  EXPECT_NE(r.err.find("[Vellicor] ジャーナル '" + jet3::journalPath(out) + "' はこのデータベースのものではない"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(aside), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(aside));
+  EXPECT_FALSE(std::filesystem::exists(jet3::journalPath(out)));
+  EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"DEPARTMENTS", "EMPLOYEES"}));
+  EXPECT_EQ(mdbRows(out, "DEPARTMENTS").size(), 4u);
 }
 
 TEST_F(SqliteRunTest, DeclinedOverwriteLeavesFileAndLogAlone) {

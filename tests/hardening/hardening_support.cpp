@@ -97,8 +97,11 @@ FileVerdict verifyFile(const std::string& path) {
     if (!overlaid.str().empty()) problems << "before the rollback, our reader: " << overlaid.str();
     try {
       std::unique_ptr<jet3::FileIo> file = jet3::openPosixFile(path, jet3::OpenMode::kOpenExclusive);
-      v.rolledBack = jet3::recoverInterruptedCommit(path, *file);
+      std::string notice;
+      v.rolledBack = jet3::recoverInterruptedCommit(path, *file, &notice);
       file->close();
+      // A journal the process left beside its own file always fits it.
+      if (!notice.empty()) problems << "the file's own journal was set aside: " << notice << "\n";
     } catch (const dao::Error& e) {
       problems << "rollback: " << e.description() << "\n";
     }

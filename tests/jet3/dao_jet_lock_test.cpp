@@ -4,7 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/file_io.h"
+#include "dataaccess/jet3/jet_workspace.h"
 #include "support/writer_support.h"
 
 using namespace vellicor;
@@ -110,4 +115,79 @@ TEST(DaoJetLock, ReadersShareAndKeepWritersOut) {
   reader1->close();
   reader2->close();
   EXPECT_EQ(openInChild(file), 0);
+}
+
+namespace {
+
+std::string bytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void addTable(dao::Database& db, const std::string& name) {
+  dao::TableDef td(name);
+  td.appendField(td.createField("X", dao::dbLong));
+  db.appendTableDef(td);
+}
+
+}  // namespace
+
+TEST(DaoJetLock, ReplacingAFileInUseIsRefusedAndLeavesIt) {
+  ScratchDir dir;
+  const std::string file = dir.path("busy.mdb");
+  auto ws = jetWorkspace();
+  ws->createDatabase(file, dao::dbLangJapanese)->close();
+  for (bool readOnly : {false, true}) {
+    SCOPED_TRACE(readOnly ? "held by a reader" : "held by a writer");
+    auto held = ws->openDatabase(file, readOnly ? 0 : 1, readOnly);
+    const std::string before = bytesOf(file);
+    try {
+      ws->replaceDatabase(file, dao::dbLangJapanese);
+      FAIL() << "replaced a file in use";
+    } catch (const dao::Error& e) {
+      EXPECT_NE(e.description().find("使用中"), std::string::npos) << e.description();
+      EXPECT_NE(e.description().find("busy.mdb"), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(bytesOf(file), before);
+    // The run holding it goes on in the same file, not in a deleted one.
+    if (!readOnly) addTable(*held, "続き");
+    held->close();
+  }
+  auto db = ws->openDatabase(file, 0, true);
+  EXPECT_EQ(db->tableNames(), std::vector<std::string>{"続き"});
+  db->close();
+  for (const auto& e : std::filesystem::directory_iterator(dir.path(""))) {
+    EXPECT_EQ(e.path().filename().string().find(".vellicor-new-"), std::string::npos) << e.path();
+  }
+}
+
+TEST(DaoJetLock, AReplacedFileIsLockedUntilTheNewOneHasItsName) {
+  ScratchDir dir;
+  const std::string file = dir.path("old.mdb");
+  {
+    auto old = jetWorkspace()->createDatabase(file, dao::dbLangJapanese);
+    addTable(*old, "古い表");
+    old->close();
+  }
+  { std::ofstream(file + ".vellicor-journal") << "a journal of the old file"; }
+  // While the new file is being built, nobody can open the old one.
+  int openedWhileBuilding = -1;
+  auto ws = jet3::makeJetWorkspace([&](const std::string& p, jet3::OpenMode mode) {
+    if (mode == jet3::OpenMode::kCreateNew) openedWhileBuilding = openInChild(file);
+    return jet3::openPosixFile(p, mode);
+  });
+  auto fresh = ws->replaceDatabase(file, dao::dbLangJapanese);
+  EXPECT_EQ(openedWhileBuilding, 1) << "the old file could be opened while it was being replaced";
+  EXPECT_EQ(openInChild(file), 1) << "the new file is not locked";
+  EXPECT_TRUE(fresh->tableNames().empty());
+  addTable(*fresh, "新しい表");
+  fresh->close();
+  EXPECT_FALSE(std::filesystem::exists(file + ".vellicor-journal")) << "the old file's journal stayed";
+  auto db = jetWorkspace()->openDatabase(file, 1);
+  EXPECT_EQ(db->tableNames(), std::vector<std::string>{"新しい表"});
+  db->close();
+  // A file marked read-only is replaced too, as deleting it always did.
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  jetWorkspace()->replaceDatabase(file, dao::dbLangJapanese)->close();
+  EXPECT_EQ(mdbVersion(file), "JET3");
 }
