@@ -62,7 +62,7 @@ int demoCommand(const CliOptions& o) {
     engine::RunOptions opts;
     opts.connectTemplate = kDemoTemplate;
     start = std::time(nullptr);
-    ending = engine::runConversion(host, source, "demo", "", filename, filename + ".log", true, true, "", opts);
+    ending = engine::runConversion(host, {source, "demo", "", filename, filename + ".log", true, true, "", opts});
     end = std::time(nullptr);
   } catch (const dao::Error& e) {
     host.messageBox(e.description(), "異常終了");

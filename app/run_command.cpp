@@ -100,8 +100,17 @@ int runCommand(const CliOptions& o) {
   opts.stop = &stop;
 
   const std::time_t start = std::time(nullptr);
-  const engine::RunEnding ending = engine::runConversion(runHost, o.server, o.user, *password, filename, logfile,
-                                                         !o.noLog, !o.append, o.prefix, opts);
+  engine::RunRequest request;
+  request.server = o.server;
+  request.user = o.user;
+  request.password = *password;
+  request.output = filename;
+  request.log = logfile;
+  request.writeLog = !o.noLog;
+  request.newFile = !o.append;
+  request.prefix = o.prefix;
+  request.options = opts;
+  const engine::RunEnding ending = engine::runConversion(runHost, request);
   const std::time_t end = std::time(nullptr);
   runHost.setMessage("処理完了");
   runHost.setProgress(engine::formatRunTime(start) + " 開始  " + engine::formatRunTime(end) + " 終了");

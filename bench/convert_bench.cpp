@@ -258,7 +258,7 @@ int main() {
         vellicor::engine::RunOptions opts;
         opts.connectTemplate = schemaTempl;
         const auto ending =
-            vellicor::engine::runConversion(host, server, user, pass, out, out + ".log", true, true, "", opts);
+            vellicor::engine::runConversion(host, {server, user, pass, out, out + ".log", true, true, "", opts});
         if (ending != vellicor::engine::RunEnding::Completed) {
           std::fprintf(stderr, "the conversion did not complete\n");
           return -1;

@@ -56,9 +56,16 @@ bool outputFileExists(const std::string& path) {
   return S_ISREG(st.st_mode);
 }
 
-RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-                        const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-                        const std::string& suffix, const RunOptions& opts) {
+RunEnding runConversion(RunHost& host, const RunRequest& request) {
+  const std::string& dbq = request.server;
+  const std::string& user = request.user;
+  const std::string& pass = request.password;
+  const std::string& filename = request.output;
+  const std::string& logfile = request.log;
+  const bool logflag = request.writeLog;
+  const bool newMDB = request.newFile;
+  const std::string& suffix = request.prefix;
+  const RunOptions& opts = request.options;
   const WorkspaceFactory createWorkspace = workspaceFactoryOf(opts);
   RunResources res;
 
@@ -228,10 +235,8 @@ RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string
   }
 }
 
-int16_t oracle2mdb(RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-                   const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-                   const std::string& suffix, const RunOptions& opts) {
-  const RunEnding ending = runConversion(host, dbq, user, pass, filename, logfile, logflag, newMDB, suffix, opts);
+int16_t oracle2mdb(RunHost& host, const RunRequest& request) {
+  const RunEnding ending = runConversion(host, request);
   return (ending == RunEnding::Completed || ending == RunEnding::Declined) ? 0 : 1;
 }
 

@@ -12,14 +12,10 @@ namespace vellicor::engine {
 
 // The run as the window calls it: 0 when it completed or the user declined the overwrite,
 // 1 when it failed (after it has shown its own message).
-int16_t oracle2mdb(RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-                   const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-                   const std::string& suffix, const RunOptions& opts = {});
+int16_t oracle2mdb(RunHost& host, const RunRequest& request);
 
 // The same run, telling which end it reached.
-RunEnding runConversion(RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-                        const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-                        const std::string& suffix, const RunOptions& opts = {});
+RunEnding runConversion(RunHost& host, const RunRequest& request);
 
 // Whether the overwrite question applies to `path`: a regular file whose name does not begin
 // with '.' (hidden files are neither asked about nor deleted).

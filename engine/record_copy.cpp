@@ -39,17 +39,16 @@ void copyObject(RunState& run, const std::string& objectName) {
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
 
-  copyRows(run, recordCount);
+  copyRows(run, *run.sourceRows, *run.targetRows, recordCount);
 
   closeAndRelease(run.sourceRows);  // the source rows released
   closeAndRelease(run.targetRows);
 }
 
-int64_t copyRows(RunState& run, int64_t recordCount) {
-  dao::Recordset& target = *run.targetRows;
+int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, int64_t recordCount) {
   std::vector<bool> isLong;
   {
-    dao::Fields& columns = run.sourceRows->fields();
+    dao::Fields& columns = source.fields();
     for (int k = 0; k < columns.count(); ++k) isLong.push_back(isLongType(columns[k].type()));
   }
   const std::string countSuffix = "/" + std::to_string(recordCount);
@@ -93,7 +92,7 @@ int64_t copyRows(RunState& run, int64_t recordCount) {
   // The source is read ahead on a second thread; this thread stores the rows in order. A read
   // failure arrives after the rows read before it, so those rows are stored first. Rows that
   // arrive as a fetched block are read into one reused row, whose text keeps its storage.
-  ReadAhead reader(*run.sourceRows, kChunkSize);
+  ReadAhead reader(source, kChunkSize);
   std::vector<dao::Variant> blockRow;
   for (bool more = true; more;) {
     RowBatch batch = reader.next();

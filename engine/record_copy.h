@@ -14,7 +14,8 @@ inline constexpr int32_t kChunkSize = 1000;
 // Copies the object `objectName` (as listed) into the table suffix + objectName.
 void copyObject(RunState& run, const std::string& objectName);
 
-// Copies every remaining row of run.sourceRows into run.targetRows; returns the rows stored.
-int64_t copyRows(RunState& run, int64_t recordCount);
+// Copies every remaining row of source into target (recordCount: the rows counted, for the
+// progress text); returns the rows stored.
+int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, int64_t recordCount);
 
 }  // namespace vellicor::engine

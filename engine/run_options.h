@@ -24,6 +24,20 @@ struct RunOptions {
   const StopRequest* stop = nullptr;
 };
 
+// What a run is asked to do: the source, the output file and its log, and the caller's options.
+// The window asks for a new file with its log beside it and no prefix.
+struct RunRequest {
+  std::string server;    // the net service name (DBQ of the connect string)
+  std::string user;
+  std::string password;
+  std::string output;    // the .mdb file
+  std::string log;       // the run log's path
+  bool writeLog = true;
+  bool newFile = true;   // create the output anew (after asking before replacing); false: append
+  std::string prefix;    // put before every target table's name
+  RunOptions options;
+};
+
 // The end a run reached. oracle2mdb folds these into 0 (Completed, Declined) and 1 (the rest).
 enum class RunEnding {
   Completed,

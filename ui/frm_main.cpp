@@ -294,8 +294,14 @@ void frmMain::Command1_Click() {
   const QDateTime start = QDateTime::currentDateTime();
   const std::string filename = output.toStdString();
   const int16_t result = holdingInput([&] {
-    return setup_.run(*this, server.toStdString(), user.toStdString(), pass.toStdString(), filename,
-                      filename + ".log", true, true, std::string(), setup_.runOptions);
+    engine::RunRequest request;
+    request.server = server.toStdString();
+    request.user = user.toStdString();
+    request.password = pass.toStdString();
+    request.output = filename;
+    request.log = filename + ".log";
+    request.options = setup_.runOptions;
+    return setup_.run(*this, request);
   });
   const QDateTime end = QDateTime::currentDateTime();
   const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");

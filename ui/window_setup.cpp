@@ -16,11 +16,7 @@ WindowSetup WindowSetup::fromProcess(const std::string& programDir) {
   // A connect string template other than the Oracle driver's (a stand-in source, a DSN).
   if (const char* t = std::getenv("VELLICOR_CONNECT"); t && *t) s.runOptions.connectTemplate = t;
   s.dialogs = std::make_shared<QtDialogs>();
-  s.run = [](engine::RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-             const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-             const std::string& suffix, const engine::RunOptions& opts) {
-    return engine::oracle2mdb(host, dbq, user, pass, filename, logfile, logflag, newMDB, suffix, opts);
-  };
+  s.run = [](engine::RunHost& host, const engine::RunRequest& request) { return engine::oracle2mdb(host, request); };
   s.listObjects = [](engine::RunHost& host, const std::string& server, const std::string& user,
                      const std::string& pass, const std::function<void(const std::string&)>& addName,
                      const engine::RunOptions& opts) {

@@ -15,10 +15,7 @@
 
 namespace vellicor::ui {
 
-using RunFunction = std::function<int16_t(
-    engine::RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-    const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-    const std::string& suffix, const engine::RunOptions& opts)>;
+using RunFunction = std::function<int16_t(engine::RunHost& host, const engine::RunRequest& request)>;
 
 using ListFunction = std::function<int16_t(
     engine::RunHost& host, const std::string& server, const std::string& user, const std::string& pass,

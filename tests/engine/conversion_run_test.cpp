@@ -171,7 +171,7 @@ TEST_F(FakeRunTest, ConnectFailureShowsTheDescriptionAndLeavesTheFileAlone) {
   std::ofstream(log) << "old log";
   world.failConnect = "ORA-01017: invalid username/password";
   ASSERT_EQ(run(), RunEnding::ConnectFailed);
-  EXPECT_EQ(engine::oracle2mdb(host, "ORCL", "SCOTT", "x", out, log, true, true, "", opts), 1);
+  EXPECT_EQ(engine::oracle2mdb(host, {"ORCL", "SCOTT", "x", out, log, true, true, "", opts}), 1);
   EXPECT_EQ(host.events[0], "msg:Oracle接続中...SCOTT@ORCL");
   EXPECT_EQ(host.events[1], "msg:ORA-01017: invalid username/password");
   EXPECT_EQ(host.events[2], "box:|DB接続に失敗しました。");
@@ -192,7 +192,7 @@ TEST_F(FakeRunTest, DeclinedOverwriteTouchesNothingAndReturnsZero) {
   std::ofstream(log) << "old log";
   host.answer = engine::Answer::No;
   ASSERT_EQ(run(), RunEnding::Declined);
-  EXPECT_EQ(engine::oracle2mdb(host, "ORCL", "SCOTT", "tiger", out, log, true, true, "", opts), 0);
+  EXPECT_EQ(engine::oracle2mdb(host, {"ORCL", "SCOTT", "tiger", out, log, true, true, "", opts}), 0);
   EXPECT_EQ(host.only("ask:")[0], "MDBファイル作成|ファイルは上書きされます。よろしいですか？");
   EXPECT_EQ(readFile(out), "old");
   EXPECT_EQ(readFile(log), "old log");

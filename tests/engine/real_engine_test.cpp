@@ -29,7 +29,7 @@ class RealEngineTest : public FakeRunTest {
                         readFile(std::string(VELLICOR_SOURCE_DIR) + "/app/demo/demo_schema.sql") + "\n" + extra);
   }
   engine::RunEnding runReal() {
-    return engine::runConversion(host, source, "demo", "", out, log, true, true, "S_", opts);
+    return engine::runConversion(host, {source, "demo", "", out, log, true, true, "S_", opts});
   }
   std::string source;
 };

@@ -30,7 +30,7 @@ class FakeRunTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir); }
 
   engine::RunEnding run(bool logflag = true, bool newMDB = true, const std::string& suffix = "") {
-    return engine::runConversion(host, "ORCL", "SCOTT", "tiger", out, log, logflag, newMDB, suffix, opts);
+    return engine::runConversion(host, {"ORCL", "SCOTT", "tiger", out, log, logflag, newMDB, suffix, opts});
   }
 
   static std::string readFile(const std::string& path) {

@@ -51,7 +51,7 @@ class StopRequestTest : public FakeRunTest {
     stopping.stop = std::make_unique<engine::StopRequest>();  // a fresh request for every run
     opts.stop = stopping.stop.get();
     world.blockRows = blockRows;
-    return engine::runConversion(stopping, "ORCL", "SCOTT", "tiger", out, log, true, newMDB, "", opts);
+    return engine::runConversion(stopping, {"ORCL", "SCOTT", "tiger", out, log, true, newMDB, "", opts});
   }
   StoppingHost stopping;
 };

@@ -151,7 +151,7 @@ class FaultInjection : public ::testing::Test {
     };
     TestHost host(plan);
     Outcome o;
-    o.ending = engine::runConversion(host, source_, "demo", "", out, out + ".log", true, true, "", opts);
+    o.ending = engine::runConversion(host, {source_, "demo", "", out, out + ".log", true, true, "", opts});
     o.completed = host.completed;
     o.boxes = host.boxes;
     for (const std::string& f : openFiles()) {

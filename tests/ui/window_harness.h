@@ -39,11 +39,9 @@ class WindowHarness {
     s.programDir = programDir();
     s.oracle = oracle;
     s.dialogs = dialogs;
-    s.run = [this](engine::RunHost& host, const std::string& dbq, const std::string& user, const std::string& pass,
-                   const std::string& filename, const std::string& logfile, bool logflag, bool newMDB,
-                   const std::string& suffix, const engine::RunOptions&) {
-      runs.push_back({dbq, user, pass, filename, logfile, suffix, logflag, newMDB, host.selectionText(),
-                      host.getWhereObjectType(), host.sequencesBox()});
+    s.run = [this](engine::RunHost& host, const engine::RunRequest& r) {
+      runs.push_back({r.server, r.user, r.password, r.output, r.log, r.prefix, r.writeLog, r.newFile,
+                      host.selectionText(), host.getWhereObjectType(), host.sequencesBox()});
       if (duringRun) duringRun(host);
       return runResult;
     };
