@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/column_type.h"
 #include "dataaccess/jet3/index_insert.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/pager.h"
@@ -80,30 +81,7 @@ std::vector<uint8_t> keyOf(const TableDefinition& def, const RealIndexDef& ri, c
     size_t ci = 0;
     while (ci < def.columns.size() && def.columns[ci].number != ic.column) ++ci;
     if (ci == def.columns.size()) corrupt("索引の列が見つかりません。");
-    const ColumnDef& col = def.columns[ci];
-    const FieldBytes& v = f[ci];
-    if (!v.present && col.type != fmt::kTypeBoolean) {
-      appendNullKey(key, asc);
-      continue;
-    }
-    switch (col.type) {
-      case fmt::kTypeLong:
-        if (v.size < 4) corrupt("索引の値が短すぎます。");
-        appendLongKey(key, static_cast<int32_t>(loadU32(v.data)), asc);
-        break;
-      case fmt::kTypeInteger:
-        if (v.size < 2) corrupt("索引の値が短すぎます。");
-        appendIntegerKey(key, static_cast<int16_t>(loadU16(v.data)), asc);
-        break;
-      case fmt::kTypeByte:
-        if (v.size < 1) corrupt("索引の値が短すぎます。");
-        appendByteKey(key, v.data[0], asc);
-        break;
-      case fmt::kTypeText:
-        appendTextKeyGeneral(key, std::string_view(reinterpret_cast<const char*>(v.data), v.size), asc);
-        break;
-      default: corrupt("システムテーブルの索引に未対応の型の列があります。");
-    }
+    appendColumnKey(key, def.columns[ci], f[ci], asc);
   }
   return key;
 }

@@ -2,6 +2,8 @@
 // functions, reads the tree from its root, and compares entries, counts and page ownership.
 #include "dataaccess/jet3/index_check.h"
 
+#include "dataaccess/jet3/column_type.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -35,78 +37,15 @@ std::string describe(const IndexEntry& e) {
 // Why a column cannot be keyed by our code, or nullopt when it can. `name` is the column's name
 // in UTF-8.
 std::optional<std::string> unkeyable(const ColumnDef& col, const std::string& name) {
-  switch (col.type) {
-    case fmt::kTypeText:
-      if (col.sortOrder != fmt::kSortGeneral) {
-        return "列 \"" + name + "\" の並べ替え順 0x" + [&] {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "%04X", col.sortOrder);
-          return std::string(buf);
-        }() + " のキーは計算できません (一般 0x0409 のみ対応)。";
-      }
-      return std::nullopt;
-    case fmt::kTypeMemo:
-    case fmt::kTypeOle:
-      return "列 \"" + name + "\" はメモ型または OLE オブジェクト型です。";
-    case fmt::kTypeBoolean: case fmt::kTypeByte: case fmt::kTypeInteger: case fmt::kTypeLong:
-    case fmt::kTypeCurrency: case fmt::kTypeSingle: case fmt::kTypeDouble: case fmt::kTypeDate:
-    case fmt::kTypeGuid: case fmt::kTypeBinary:
-      return std::nullopt;
-    default:
-      return "列 \"" + name + "\" の型 " + std::to_string(col.type) + " は不明です。";
+  const ColumnType* type = columnType(col.type);
+  if (type == nullptr) return "列 \"" + name + "\" の型 " + std::to_string(col.type) + " は不明です。";
+  if (!type->keyable) return "列 \"" + name + "\" はメモ型または OLE オブジェクト型です。";
+  if (type->text && col.sortOrder != fmt::kSortGeneral) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", col.sortOrder);
+    return "列 \"" + name + "\" の並べ替え順 0x" + std::string(buf) + " のキーは計算できません (一般 0x0409 のみ対応)。";
   }
-}
-
-void appendColumnKey(std::vector<uint8_t>& key, const ColumnDef& col, const FieldBytes& f, bool ascending) {
-  if (col.type == fmt::kTypeBoolean) {
-    appendBooleanKey(key, f.present, ascending);
-    return;
-  }
-  if (!f.present) {
-    appendNullKey(key, ascending);
-    return;
-  }
-  const uint8_t* p = f.data;
-  auto need = [&](size_t n) {
-    if (f.size < n) throw dao::damagedFile("列番号 " + std::to_string(col.number) + " の値が短すぎます。");
-  };
-  switch (col.type) {
-    case fmt::kTypeByte: need(1); appendByteKey(key, p[0], ascending); break;
-    case fmt::kTypeInteger: need(2); appendIntegerKey(key, static_cast<int16_t>(loadU16(p)), ascending); break;
-    case fmt::kTypeLong: need(4); appendLongKey(key, static_cast<int32_t>(loadU32(p)), ascending); break;
-    case fmt::kTypeCurrency: need(8); appendCurrencyKey(key, static_cast<int64_t>(loadU64(p)), ascending); break;
-    case fmt::kTypeSingle: {
-      need(4);
-      const uint32_t bits = loadU32(p);
-      float v;
-      std::memcpy(&v, &bits, sizeof v);
-      appendSingleKey(key, v, ascending);
-      break;
-    }
-    case fmt::kTypeDouble:
-    case fmt::kTypeDate: {
-      need(8);
-      const uint64_t bits = loadU64(p);
-      double v;
-      std::memcpy(&v, &bits, sizeof v);
-      appendDoubleKey(key, v, ascending);
-      break;
-    }
-    case fmt::kTypeGuid: {
-      need(16);
-      uint8_t g[16];
-      std::memcpy(g, p, 16);
-      appendGuidKey(key, g, ascending);
-      break;
-    }
-    case fmt::kTypeBinary:
-      appendBinaryKey(key, std::string_view(reinterpret_cast<const char*>(p), f.size), ascending);
-      break;
-    case fmt::kTypeText:
-      appendTextKeyGeneral(key, std::string_view(reinterpret_cast<const char*>(p), f.size), ascending);
-      break;
-    default: break;
-  }
+  return std::nullopt;
 }
 
 struct Plan {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "dataaccess/jet3/catalog.h"
+#include "dataaccess/jet3/column_type.h"
 #include "text/codepage.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/header.h"
@@ -36,27 +37,18 @@ uint16_t codePageOfLocale(const std::string& locale) {
 
 // Column type, stored length and fixed-ness of a DAO field type; false for types Jet 3 lacks.
 bool columnOf(int16_t daoType, std::optional<int32_t> size, uint8_t& type, uint16_t& length, bool& fixed) {
-  fixed = true;
-  switch (daoType) {
-    case dao::dbBoolean: type = fmt::kTypeBoolean, length = 1; return true;
-    case dao::dbByte: type = fmt::kTypeByte, length = 1; return true;
-    case dao::dbInteger: type = fmt::kTypeInteger, length = 2; return true;
-    case dao::dbLong: type = fmt::kTypeLong, length = 4; return true;
-    case dao::dbCurrency: type = fmt::kTypeCurrency, length = 8; return true;
-    case dao::dbSingle: type = fmt::kTypeSingle, length = 4; return true;
-    case dao::dbDouble: type = fmt::kTypeDouble, length = 8; return true;
-    case dao::dbDate: type = fmt::kTypeDate, length = 8; return true;
-    case dao::dbGUID: type = fmt::kTypeGuid, length = 16; return true;
-    case dao::dbText:
-    case dao::dbBinary:
-      type = daoType == dao::dbText ? fmt::kTypeText : fmt::kTypeBinary;
-      fixed = false;
+  const ColumnType* t = columnTypeOfDao(daoType);
+  if (t == nullptr) return false;
+  type = t->code;
+  fixed = t->fixed();
+  switch (t->storage) {
+    case ColumnStorage::kVariable:
       length = static_cast<uint16_t>(size ? *size : static_cast<int32_t>(fmt::kMaxTextLength));
-      return true;
-    case dao::dbMemo: type = fmt::kTypeMemo, length = 0, fixed = false; return true;
-    case dao::dbLongBinary: type = fmt::kTypeOle, length = 0, fixed = false; return true;
-    default: return false;
+      break;
+    case ColumnStorage::kLongValue: length = 0; break;
+    default: length = t->width; break;
   }
+  return true;
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 
 #include <cstring>
 
-#include "text/codepage.h"
+#include "dataaccess/jet3/column_type.h"
 #include "dataaccess/jet3/format.h"
+#include "text/codepage.h"
 #include "dataaccess/jet3/jet_database.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/long_value_writer.h"
@@ -137,29 +138,12 @@ void JetField::appendChunk(const dao::Bytes& piece) {
 
 dao::Variant JetField::value() const {
   if (!rs_.editing()) return readValue();
-  if (isNull) return target.type == fmt::kTypeBoolean ? dao::Variant(false) : dao::Variant(dao::Null{});
+  const ColumnType* type = columnType(target.type);
+  const bool isBoolean = type != nullptr && type->storage == ColumnStorage::kNullMaskBit;
+  if (isNull) return isBoolean ? dao::Variant(false) : dao::Variant(dao::Null{});
+  if (isBoolean) return boolValue;
+  if (type != nullptr && type->storage == ColumnStorage::kFixed) return type->decodeFixed(fixed);
   switch (target.type) {
-    case fmt::kTypeBoolean: return boolValue;
-    case fmt::kTypeByte: return fixed[0];
-    case fmt::kTypeInteger: return static_cast<int16_t>(loadU16(fixed));
-    case fmt::kTypeLong: return static_cast<int32_t>(loadU32(fixed));
-    case fmt::kTypeCurrency: return dao::Currency{static_cast<int64_t>(loadU64(fixed))};
-    case fmt::kTypeSingle: {
-      float f;
-      std::memcpy(&f, fixed, 4);
-      return f;
-    }
-    case fmt::kTypeDouble:
-    case fmt::kTypeDate: {
-      double d;
-      std::memcpy(&d, fixed, 8);
-      return target.type == fmt::kTypeDate ? dao::Variant(dao::Date{d}) : dao::Variant(d);
-    }
-    case fmt::kTypeGuid: {
-      dao::Guid g;
-      std::memcpy(g.bytes.data(), fixed, 16);
-      return g;
-    }
     case fmt::kTypeText: {
       std::string s;
       rs_.database().codePage().decode(bytes, s);

@@ -6,6 +6,7 @@
 
 #include "dataaccess/dao.h"
 #include "text/codepage.h"
+#include "dataaccess/jet3/column_type.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/read_long_value.h"
 
@@ -14,20 +15,6 @@ namespace {
 
 [[noreturn]] void badRow(const std::string& place, const std::string& what) {
   throw dao::damagedFile(place + " のデータが壊れています: " + what);
-}
-
-size_t fixedWidth(uint8_t type) {
-  switch (type) {
-    case fmt::kTypeByte: return 1;
-    case fmt::kTypeInteger: return 2;
-    case fmt::kTypeLong:
-    case fmt::kTypeSingle: return 4;
-    case fmt::kTypeCurrency:
-    case fmt::kTypeDouble:
-    case fmt::kTypeDate: return 8;
-    case fmt::kTypeGuid: return 16;
-    default: return 0;
-  }
 }
 
 }  // namespace
@@ -92,53 +79,37 @@ std::vector<FieldBytes> splitRow(const TableDefinition& def, const uint8_t* row,
 
 dao::Variant decodeField(const ColumnDef& column, const FieldBytes& field, PageSource& source,
                          const text::CodePage& codePage, const std::string& place) {
-  if (column.type == fmt::kTypeBoolean) return field.present;
+  const ColumnType* type = columnType(column.type);
+  if (type != nullptr && type->storage == ColumnStorage::kNullMaskBit) return field.present;
   if (!field.present) return dao::Null{};
-  const size_t width = fixedWidth(column.type);
-  if (width != 0 && field.size < width) {
-    std::string name;
-    codePage.decode(column.name, name);
-    badRow(place, "列 \"" + name + "\" の値が " + std::to_string(field.size) + " バイトしかありません。");
-  }
   const uint8_t* p = field.data;
-  switch (column.type) {
-    case fmt::kTypeByte: return p[0];
-    case fmt::kTypeInteger: return static_cast<int16_t>(loadU16(p));
-    case fmt::kTypeLong: return static_cast<int32_t>(loadU32(p));
-    case fmt::kTypeCurrency: return dao::Currency{static_cast<int64_t>(loadU64(p))};
-    case fmt::kTypeSingle: {
-      const uint32_t bits = loadU32(p);
-      float v;
-      std::memcpy(&v, &bits, sizeof v);
-      return v;
-    }
-    case fmt::kTypeDouble:
-    case fmt::kTypeDate: {
-      const uint64_t bits = loadU64(p);
-      double v;
-      std::memcpy(&v, &bits, sizeof v);
-      if (column.type == fmt::kTypeDate) return dao::Date{v};
-      return v;
-    }
-    case fmt::kTypeGuid: {
-      dao::Guid g;
-      std::memcpy(g.bytes.data(), p, g.bytes.size());
-      return g;
-    }
-    case fmt::kTypeText: {
+  const std::string_view bytes(reinterpret_cast<const char*>(p), field.size);
+  if (type == nullptr) return dao::Bytes(p, p + field.size);  // types Jet 3 does not define
+  switch (type->storage) {
+    case ColumnStorage::kFixed:
+      if (field.size < type->width) {
+        std::string name;
+        codePage.decode(column.name, name);
+        badRow(place, "列 \"" + name + "\" の値が " + std::to_string(field.size) + " バイトしかありません。");
+      }
+      return type->decodeFixed(p);
+    case ColumnStorage::kVariable:
+      if (type->text) {
+        std::string text;
+        codePage.decode(bytes, text);
+        return text;
+      }
+      return dao::Bytes(p, p + field.size);
+    case ColumnStorage::kLongValue: {
+      std::vector<uint8_t> whole = readLongValue(source, p, field.size);
+      if (!type->text) return dao::Bytes(std::move(whole));
       std::string text;
-      codePage.decode(std::string_view(reinterpret_cast<const char*>(p), field.size), text);
+      codePage.decode(std::string_view(reinterpret_cast<const char*>(whole.data()), whole.size()), text);
       return text;
     }
-    case fmt::kTypeMemo: {
-      const std::vector<uint8_t> bytes = readLongValue(source, p, field.size);
-      std::string text;
-      codePage.decode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), text);
-      return text;
-    }
-    case fmt::kTypeOle: return dao::Bytes(readLongValue(source, p, field.size));
-    default: return dao::Bytes(p, p + field.size);  // Binary, and types Jet 3 does not define
+    case ColumnStorage::kNullMaskBit: break;
   }
+  return field.present;
 }
 
 }  // namespace vellicor::jet3

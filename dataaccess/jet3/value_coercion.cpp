@@ -9,6 +9,7 @@
 
 #include "dataaccess/dao.h"
 #include "text/codepage.h"
+#include "dataaccess/jet3/column_type.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/read_le.h"
 #include "text/ascii.h"
@@ -176,91 +177,100 @@ void refuseValue(const FieldTarget& f, const std::string& cause, int number) {
                    number);
 }
 
-void coerceFixed(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* boolValue) {
-  switch (f.type) {
-    case fmt::kTypeBoolean: {
-      double d;
-      bool exact;
-      int64_t i;
-      if (!numericOf(v, d, exact, i)) mismatch(f, v);
-      *boolValue = exact ? i != 0 : d != 0.0;
-      return;
+void coerceBoolean(const dao::Variant& v, const FieldTarget& f, uint8_t*, bool* flag) {
+  double d;
+  bool exact;
+  int64_t i;
+  if (!numericOf(v, d, exact, i)) mismatch(f, v);
+  *flag = exact ? i != 0 : d != 0.0;
+}
+
+void coerceByte(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  out[0] = static_cast<uint8_t>(toInteger(v, f, 0, 255));
+}
+
+void coerceInteger(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  storeU16(out, static_cast<uint16_t>(toInteger(v, f, INT16_MIN, INT16_MAX)));
+}
+
+void coerceLong(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  storeU32(out, static_cast<uint32_t>(toInteger(v, f, INT32_MIN, INT32_MAX)));
+}
+
+void coerceCurrency(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  int64_t scaled;
+  if (const auto* c = std::get_if<dao::Currency>(&v)) {
+    scaled = c->scaled;
+  } else {
+    double d;
+    bool exact;
+    int64_t i;
+    if (!numericOf(v, d, exact, i)) mismatch(f, v);
+    if (exact && i > INT64_MIN / 10000 && i < INT64_MAX / 10000) {
+      scaled = i * 10000;
+    } else {
+      const double s = std::nearbyint(d * 10000.0);
+      if (!(s > -9.2233720368547758e18 && s < 9.2233720368547758e18)) outOfRange(f, v);
+      scaled = static_cast<int64_t>(s);
     }
-    case fmt::kTypeByte: out[0] = static_cast<uint8_t>(toInteger(v, f, 0, 255)); return;
-    case fmt::kTypeInteger: storeU16(out, static_cast<uint16_t>(toInteger(v, f, INT16_MIN, INT16_MAX))); return;
-    case fmt::kTypeLong: storeU32(out, static_cast<uint32_t>(toInteger(v, f, INT32_MIN, INT32_MAX))); return;
-    case fmt::kTypeCurrency: {
-      int64_t scaled;
-      if (const auto* c = std::get_if<dao::Currency>(&v)) {
-        scaled = c->scaled;
-      } else {
-        double d;
-        bool exact;
-        int64_t i;
-        if (!numericOf(v, d, exact, i)) mismatch(f, v);
-        if (exact && i > INT64_MIN / 10000 && i < INT64_MAX / 10000) {
-          scaled = i * 10000;
-        } else {
-          const double s = std::nearbyint(d * 10000.0);
-          if (!(s > -9.2233720368547758e18 && s < 9.2233720368547758e18)) outOfRange(f, v);
-          scaled = static_cast<int64_t>(s);
-        }
-      }
-      storeU32(out, static_cast<uint32_t>(scaled));
-      storeU32(out + 4, static_cast<uint32_t>(static_cast<uint64_t>(scaled) >> 32));
-      return;
-    }
-    case fmt::kTypeSingle: {
-      double d;
-      bool exact;
-      int64_t i;
-      if (!numericOf(v, d, exact, i)) mismatch(f, v);
-      if (std::fabs(d) > std::numeric_limits<float>::max()) outOfRange(f, v);
-      const float x = static_cast<float>(d);
-      std::memcpy(out, &x, 4);
-      return;
-    }
-    case fmt::kTypeDouble: {
-      double d;
-      bool exact;
-      int64_t i;
-      if (!numericOf(v, d, exact, i)) mismatch(f, v);
-      std::memcpy(out, &d, 8);
-      return;
-    }
-    case fmt::kTypeDate: {
-      double d;
-      if (const auto* x = std::get_if<dao::Date>(&v)) {
-        d = x->oa;
-      } else if (const auto* s = std::get_if<std::string>(&v)) {
-        if (!parseDate(*s, d)) {
-          bool exact;
-          int64_t i;
-          if (!numericOf(v, d, exact, i)) mismatch(f, v);
-        }
-      } else {
-        bool exact;
-        int64_t i;
-        if (!numericOf(v, d, exact, i)) mismatch(f, v);
-      }
-      if (!std::isfinite(d) || !dateInRange(d)) {
-        refuseValue(f, "日付 " + dao::toDisplayText(v) + " は範囲外です (100/01/01 ～ 9999/12/31)", dao::errnum::kNumericOverflow);
-      }
-      std::memcpy(out, &d, 8);
-      return;
-    }
-    case fmt::kTypeGuid: {
-      if (const auto* g = std::get_if<dao::Guid>(&v)) {
-        std::memcpy(out, g->bytes.data(), 16);
-      } else if (const auto* b = std::get_if<dao::Bytes>(&v); b && b->size() == 16) {
-        std::memcpy(out, b->data(), 16);
-      } else if (const auto* s = std::get_if<std::string>(&v); !(s && parseGuid(*s, out))) {
-        mismatch(f, v);
-      }
-      return;
-    }
-    default: mismatch(f, v);
   }
+  storeU32(out, static_cast<uint32_t>(scaled));
+  storeU32(out + 4, static_cast<uint32_t>(static_cast<uint64_t>(scaled) >> 32));
+}
+
+void coerceSingle(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  double d;
+  bool exact;
+  int64_t i;
+  if (!numericOf(v, d, exact, i)) mismatch(f, v);
+  if (std::fabs(d) > std::numeric_limits<float>::max()) outOfRange(f, v);
+  const float x = static_cast<float>(d);
+  std::memcpy(out, &x, 4);
+}
+
+void coerceDouble(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  double d;
+  bool exact;
+  int64_t i;
+  if (!numericOf(v, d, exact, i)) mismatch(f, v);
+  std::memcpy(out, &d, 8);
+}
+
+void coerceDate(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  double d;
+  if (const auto* x = std::get_if<dao::Date>(&v)) {
+    d = x->oa;
+  } else if (const auto* s = std::get_if<std::string>(&v)) {
+    if (!parseDate(*s, d)) {
+      bool exact;
+      int64_t i;
+      if (!numericOf(v, d, exact, i)) mismatch(f, v);
+    }
+  } else {
+    bool exact;
+    int64_t i;
+    if (!numericOf(v, d, exact, i)) mismatch(f, v);
+  }
+  if (!std::isfinite(d) || !dateInRange(d)) {
+    refuseValue(f, "日付 " + dao::toDisplayText(v) + " は範囲外です (100/01/01 ～ 9999/12/31)", dao::errnum::kNumericOverflow);
+  }
+  std::memcpy(out, &d, 8);
+}
+
+void coerceGuid(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool*) {
+  if (const auto* g = std::get_if<dao::Guid>(&v)) {
+    std::memcpy(out, g->bytes.data(), 16);
+  } else if (const auto* b = std::get_if<dao::Bytes>(&v); b && b->size() == 16) {
+    std::memcpy(out, b->data(), 16);
+  } else if (const auto* s = std::get_if<std::string>(&v); !(s && parseGuid(*s, out))) {
+    mismatch(f, v);
+  }
+}
+
+void coerceFixed(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* boolValue) {
+  const ColumnType* t = columnType(f.type);
+  if (t == nullptr || t->encodeFixed == nullptr) mismatch(f, v);
+  t->encodeFixed(v, f, out, boolValue);
 }
 
 void textOf(const dao::Variant& v, std::string& out) {

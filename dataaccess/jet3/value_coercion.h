@@ -25,8 +25,19 @@ struct FieldTarget {
 };
 
 // Fixed-size types: writes the stored bytes (little-endian) into out (16 bytes room); for
-// Boolean sets *boolValue instead.
+// Boolean sets *boolValue instead. Dispatches to the type's coercion (column_type.h).
 void coerceFixed(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* boolValue);
+
+// The coercion of each fixed type, as column_type.cpp lists them.
+void coerceBoolean(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceByte(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceInteger(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceLong(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceCurrency(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceSingle(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceDouble(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceDate(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
+void coerceGuid(const dao::Variant& v, const FieldTarget& f, uint8_t* out, bool* flag);
 
 // Text and Memo: appends the code-page bytes of the value's text to out; returns the number of
 // characters the code page could not hold. Text checks the length limit.
