@@ -2,12 +2,14 @@
 // back an interrupted commit as the engine's next open would), and open files, for the hardening tests.
 #include "hardening/hardening_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/file_check.h"
 #include "dataaccess/jet3/index_check.h"
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/jet_file_reader.h"
@@ -120,6 +122,44 @@ FileVerdict verifyFile(const std::string& path) {
   }
   v.problems = problems.str();
   return v;
+}
+
+std::string mdbtoolsProblems(const std::string& path) {
+  std::ostringstream problems;
+  for (const std::string& name : readWithMdbtools(path, problems)) {
+    try {
+      (void)testing::mdbExport(path, name, "CP932");
+    } catch (const std::exception& e) {
+      problems << e.what() << "\n";
+    }
+  }
+  return problems.str();
+}
+
+std::string checkerProblems(const std::string& path, bool asItLies, const std::vector<int>& tolerated,
+                            std::vector<std::pair<std::string, uint64_t>>* rows) {
+  using View = jet3::JetFileReader::JournalView;
+  try {
+    jet3::JetFileReader reader(path, asItLies ? View::kFileAsItLies : View::kBeforeInterruptedCommit);
+    const jet3::FileCheckResult result = jet3::checkFile(reader);
+    std::string text;
+    for (const jet3::FileProblem& p : result.problems) {
+      if (std::find(tolerated.begin(), tolerated.end(), static_cast<int>(p.kind)) == tolerated.end()) text += p.text + "\n";
+    }
+    if (result.omitted && !text.empty()) text += "(" + std::to_string(result.omitted) + " more)\n";
+    if (rows) {
+      rows->clear();
+      for (const jet3::CatalogEntry& e : reader.userTables()) {
+        jet3::RowCursor cursor(reader, reader.table(e.name));
+        uint64_t n = 0;
+        while (cursor.next()) ++n;
+        rows->emplace_back(e.name, n);
+      }
+    }
+    return text;
+  } catch (const dao::Error& e) {
+    return "checker: " + e.description() + "\n";
+  }
 }
 
 std::string fileBytes(const std::string& path) {

@@ -31,6 +31,17 @@ struct FileVerdict {
 // does) and the checks run on the result.
 FileVerdict verifyFile(const std::string& path);
 
+// What mdb-tables and mdb-export (every table it lists) report when they cannot read the file as it
+// lies; empty when they read it all.
+std::string mdbtoolsProblems(const std::string& path);
+
+// The whole-file checker's problems (jet3/file_check.h) on the file as it lies beside any journal
+// (what other programs read) or as this engine reads it (an interrupted commit's pages put back),
+// leaving out the kinds listed in `tolerated`; empty when there are none. rows, when given,
+// receives each user table's rows as read in that view.
+std::string checkerProblems(const std::string& path, bool asItLies, const std::vector<int>& tolerated = {},
+                            std::vector<std::pair<std::string, uint64_t>>* rows = nullptr);
+
 // The bytes of a file as text, to compare a file before and after (empty when absent).
 std::string fileBytes(const std::string& path);
 
