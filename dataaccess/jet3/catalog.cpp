@@ -262,8 +262,7 @@ void Catalog::commit(std::vector<Table*> changed) {
     std::vector<uint32_t> o = rebuildIndexes(pager_, *t);
     old.insert(old.end(), o.begin(), o.end());
   }
-  // 3. allocations
-  pager_.commitGlobalMap();
+  // 3. the global map is written by the pager when the commit ends, before the pages below
   // 4. catalog rows
   for (Table* t : changed) {
     for (auto& [page, bytes] : t->pendingPages) pager_.write(page, bytes.data());
@@ -280,9 +279,8 @@ void Catalog::commit(std::vector<Table*> changed) {
     writeCatalogTdef(pager_, *t);
     for (UsageMap& m : t->indexMaps) m.store(pager_);
   }
-  // 6. old index pages
+  // 6. old index pages: free from the next commit's map on
   for (uint32_t p : old) pager_.release(p);
-  pager_.commitGlobalMap();
   scope.done();
 }
 

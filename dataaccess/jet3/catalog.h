@@ -5,15 +5,17 @@
 // Appending a table commits in this order (see pager.h for the general rule):
 //   1. the table's TDEF and map holder pages (written by TableWriter before the call);
 //   2. the new catalog rows are placed in memory and every MSysObjects and MSysACEs index is
-//      rebuilt in bulk from all rows onto fresh pages, which are written;
+//      rebuilt in bulk from all rows onto fresh pages, which are written (with a new catalog data
+//      page, if one was needed);
 //   3. the global map marks all those pages in use;
 //   4. the catalog data pages with the new rows, and their usage maps if a page was added;
 //   5. the catalog TDEFs (row counts, index roots, distinct-key counts) and the index usage maps;
-//   6. the old index pages are marked free.
+//   6. the old index pages are released: the map of the next commit marks them free.
 // Steps 2 to 6 are one commit of the pager: the pages are written in this order only after the
 // pages they replace are saved in the journal, so a crash anywhere in them is rolled back by the
 // next open (journal.h). Programs that ignore the journal see, at worst, between 4 and 5, catalog
-// rows that the indexes and row counts do not list yet: they read the file all the same.
+// rows that the indexes and row counts do not list yet, and old index pages still in use: they
+// read the file all the same, and no page they can reach is free.
 //
 // Security rows: every object gets the ACE rows Jet 3.5 gives it. The workgroup's own account is
 // a 102-byte SID that differs from one workgroup to another; files made here use kLongSid (a

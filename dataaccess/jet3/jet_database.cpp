@@ -328,9 +328,7 @@ void JetDatabase::close() {
   try {
     if (!readOnly_) {
       for (auto& [page, w] : writers_) w->commit();
-      Pager::CommitScope scope(*pager_);
-      pager_->commitGlobalMap();
-      scope.done();
+      pager_->commitMap();  // frees the pages the last commits released
       pager_->sync();
     }
   } catch (...) {

@@ -98,10 +98,11 @@ TEST_F(AppendRefusal, FilesThatAreNotJet3) {
   EXPECT_EQ(vellicor::testing::runCommand("mdb-ver " + vellicor::testing::shellQuote(jet4) + " 2>&1").substr(0, 4), "JET4");
   expectRefusedUntouched(jet4);
 
-  // A copy cut off after the catalog (21 of 25 pages): its table's data page is missing.
+  // A copy cut off after the catalog (21 of 26 pages): the catalog's new index pages and its
+  // table's data page are missing.
   const std::string cutTable = dir_.path("cut-table.mdb");
   std::filesystem::copy_file(good_, cutTable);
-  ASSERT_EQ(std::filesystem::file_size(good_), 2048u * 25);
+  ASSERT_EQ(std::filesystem::file_size(good_), 2048u * 26);
   std::filesystem::resize_file(cutTable, 2048 * 21);
   expectRefusedUntouched(cutTable);
 
