@@ -13,6 +13,7 @@
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/read_le.h"
 #include "support/mdbtools_support.h"
+#include "support/page_edit.h"
 #include "support/writer_support.h"
 
 namespace vellicor::jet3 {
@@ -82,37 +83,19 @@ class FileCheckDamage : public ::testing::Test {
   static void TearDownTestSuite() { delete dir_; }
 
   void load(const std::string& sample) {
-    bytes_ = testing::readWholeFile(dir_->path(sample));
+    edit_ = std::make_unique<testing::PageEdit>(dir_->path(sample));
     reader_ = std::make_unique<JetFileReader>(dir_->path(sample));
   }
   FileCheckResult check() {
     const std::string path = dir_->path("damaged.mdb");
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+    edit_->save(path);
     JetFileReader reader(path);
     return checkFile(reader);
   }
-  uint8_t* at(uint32_t page, size_t offset = 0) { return bytes_.data() + size_t{page} * fmt::kPageSize + offset; }
-  // The bytes of the map row at rowPointer.
-  uint8_t* mapRow(uint32_t rowPointer) {
-    const uint32_t page = fmt::pointerPage(rowPointer);
-    return at(page, loadU16(at(page, fmt::kDataRowTable + 2 * fmt::pointerRow(rowPointer))) & fmt::kRowOffsetMask);
-  }
-  // The byte and bit of `page` in a map row (inline, or through its bitmap page).
-  std::pair<uint8_t*, uint8_t> mapBit(uint8_t* row, uint32_t page) {
-    if (row[0] == fmt::kMapInline) {
-      const uint32_t i = page - loadU32(row + 1);
-      return {row + fmt::kMapInlineHeader + i / 8, static_cast<uint8_t>(1u << (i % 8))};
-    }
-    const uint32_t bitmap = loadU32(row + 1 + 4 * (page / fmt::kBitmapPageBits));
-    const uint32_t i = page % fmt::kBitmapPageBits;
-    return {at(bitmap, fmt::kBitmapPageHeader + i / 8), static_cast<uint8_t>(1u << (i % 8))};
-  }
-  void setBit(uint8_t* row, uint32_t page, bool on) {
-    auto [byte, bit] = mapBit(row, page);
-    *byte = on ? (*byte | bit) : (*byte & ~bit);
-  }
-  uint8_t* globalMap() { return mapRow(fmt::rowPointer(fmt::kGlobalMapPage, 0)); }
+  uint8_t* at(uint32_t page, size_t offset = 0) { return edit_->at(page, offset); }
+  uint8_t* mapRow(uint32_t rowPointer) { return edit_->mapRow(rowPointer); }
+  void setBit(uint8_t* row, uint32_t page, bool on) { edit_->setMember(row, page, on); }
+  uint8_t* globalMap() { return edit_->globalMap(); }
   TableInfo table(const std::string& name) { return reader_->table(name); }
 
   // Expects a problem of `kind` naming `page` (0: any page).
@@ -124,7 +107,7 @@ class FileCheckDamage : public ::testing::Test {
   }
 
   static inline testing::ScratchDir* dir_ = nullptr;
-  std::vector<unsigned char> bytes_;
+  std::unique_ptr<testing::PageEdit> edit_;
   std::unique_ptr<JetFileReader> reader_;
 };
 
@@ -183,7 +166,7 @@ TEST_F(FileCheckDamage, PagesInUseMarkedFreeOrMissing) {
     const std::vector<uint32_t> lvPages2 = reader_->usageMap(lv.def.longValueMaps.at(1).ownedMap);
     const uint32_t last = std::max(lvPages.back(), lvPages2.back());
     ASSERT_EQ(last + 1, reader_->pageCount()) << "the sample ends with a long value";
-    bytes_.resize(size_t{last - 2} * fmt::kPageSize);
+    edit_->bytes().resize(size_t{last - 2} * fmt::kPageSize);
     const FileCheckResult r = check();
     expectFound(r, Kind::kPastEnd, last);
     EXPECT_TRUE(r.has(Kind::kPastEnd));
