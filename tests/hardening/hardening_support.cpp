@@ -2,7 +2,12 @@
 // back an interrupted commit as the engine's next open would), and open files, for the hardening tests.
 #include "hardening/hardening_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +21,8 @@
 #include "dataaccess/jet3/journal.h"
 #include "dataaccess/odbc/odbc_script.h"
 #include "support/mdbtools_support.h"
+
+extern char** environ;
 
 namespace vellicor::hardening {
 
@@ -32,6 +39,32 @@ void makeDemoSource(const std::string& path) {
 std::string vellicorBinary() {
   const char* other = std::getenv("VELLICOR_TEST_BINARY");
   return other && *other ? other : std::string(VELLICOR_BINARY_DIR) + "/app/vellicor";
+}
+
+int startVellicor(const std::vector<std::string>& args) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> words{vellicorBinary()};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, words[0].c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + words[0]);
+  return pid;
+}
+
+bool reapChild(int pid, int* exitCode) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFSIGNALED(status);
 }
 
 namespace {

@@ -17,6 +17,11 @@ inline constexpr const char* kSqliteTemplate = "Driver=SQLite3;Database=%DBQ%";
 // The built `vellicor` binary (VELLICOR_TEST_BINARY names another one).
 std::string vellicorBinary();
 
+// Starts the binary with args (after the binary's name), its standard streams on /dev/null.
+int startVellicor(const std::vector<std::string>& args);
+// Waits for a child; true when a signal ended it. exitCode receives its status otherwise (-1).
+bool reapChild(int pid, int* exitCode = nullptr);
+
 struct FileVerdict {
   // User tables in catalog order with the rows our reader read to the end of each.
   std::vector<std::pair<std::string, uint64_t>> tables;
