@@ -1,4 +1,4 @@
-// The demo source, the verdict of our reader, our index walker and mdbtools on a file (rolling
+// The demo source, the verdict of our reader, the whole-file checker and mdbtools on a file (rolling
 // back an interrupted commit as the engine's next open would), and open files, for the hardening tests.
 #include "hardening/hardening_support.h"
 
@@ -15,7 +15,6 @@
 
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/file_check.h"
-#include "dataaccess/jet3/index_check.h"
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/journal.h"
@@ -69,7 +68,7 @@ bool reapChild(int pid, int* exitCode) {
 
 namespace {
 
-// Tables and rows as our reader reads them to the end, and the index walker's verdict.
+// Tables and rows as our reader reads them to the end, and the whole-file checker's verdict.
 std::vector<std::pair<std::string, uint64_t>> readWithOurReader(const std::string& path, std::ostringstream& problems) {
   std::vector<std::pair<std::string, uint64_t>> tables;
   try {
@@ -84,11 +83,8 @@ std::vector<std::pair<std::string, uint64_t>> readWithOurReader(const std::strin
       }
       tables.emplace_back(e.name, rows);
     }
-    for (const jet3::IndexCheckResult& r : jet3::checkAllIndexes(reader)) {
-      if (r.status == jet3::IndexCheckResult::Status::kFault) {
-        problems << "index " << r.table << "/" << r.index << ": " << r.detail << "\n";
-      }
-    }
+    // The whole-file check, the index walker's included.
+    for (const jet3::FileProblem& p : jet3::checkFile(reader).problems) problems << "checker: " << p.text << "\n";
   } catch (const dao::Error& e) {
     problems << "our reader: " << e.description() << "\n";
   }

@@ -1,5 +1,6 @@
 // Shared pieces of the hardening tests: the demo source as a SQLite file, the verdict of every
-// reader we have (our reader, our index walker, mdbtools) on a file left behind, and file hashes.
+// reader we have (our reader, the whole-file checker, mdbtools) on a file left behind, file bytes,
+// and starting the built binary.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,8 @@ bool reapChild(int pid, int* exitCode = nullptr);
 struct FileVerdict {
   // User tables in catalog order with the rows our reader read to the end of each.
   std::vector<std::pair<std::string, uint64_t>> tables;
-  // Empty when our reader, our index walker, mdb-tables and mdb-export (every table, to the same
-  // row count) all read the file; else what failed.
+  // Empty when our reader, the whole-file checker (jet3/file_check.h, the index walker included),
+  // mdb-tables and mdb-export (every table, to the same row count) all read the file; else what failed.
   std::string problems;
   bool interruptedCommit = false;  // a commit's journal was left beside the file
   bool rolledBack = false;         // and it was hot: the commit was rolled back before the checks

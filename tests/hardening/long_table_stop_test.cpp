@@ -1,5 +1,5 @@
 // `vellicor run` of one long table stopped in the second half of its rows, by SIGKILL at random
-// moments and by a full disk (a file size limit) at set sizes, each file then appended to with
+// moments (when the file reaches a random size) and by a full disk (a file size limit) at set sizes, each file then appended to with
 // `--append` of a small table, with its journal and, on a copy, without it. A table of rows past
 // its usage map's second bitmap page, and a table of long values (which commits as it grows). The
 // file left must pass the whole-file checker as it lies (no page referred to and free) and as read
@@ -12,6 +12,7 @@
 // twenty times: VELLICOR_LONG_ROWS=1000000 VELLICOR_LONG_KILLS=20.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -153,10 +154,8 @@ class LongTableStop : public ::testing::Test {
   void stopRuns(const std::string& table, bool crossesSecondBitmap) {
     const std::string whole = dir_->path("whole.mdb");
     fs::remove(whole);
-    const auto start = std::chrono::steady_clock::now();
     int code = -1;
     reapChild(startVellicor(runArgs(table, whole, false)), &code);
-    const auto duration = std::chrono::steady_clock::now() - start;
     ASSERT_EQ(code, 0);
     std::string problems = checkerProblems(whole, true);
     ASSERT_TRUE(problems.empty()) << problems;
@@ -173,17 +172,21 @@ class LongTableStop : public ::testing::Test {
     const long kills = envNumber("VELLICOR_LONG_KILLS", 2);
     const long seed = envNumber("VELLICOR_KILL_SEED", static_cast<long>(std::random_device{}()));
     std::mt19937 random(static_cast<uint32_t>(seed));
-    const long window = std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
-    std::uniform_int_distribution<long> delay(window / 2, window);
+    // A moment in the second half of the rows: when the file being written reaches a size between
+    // half the whole file's and all of it (the source's own reading takes time of its own).
+    std::uniform_int_distribution<uint64_t> target(size / 2, size);
     const std::string out = dir_->path("left.mdb");
     for (long i = 0; i < kills; ++i) {
-      const long us = delay(random);
-      SCOPED_TRACE("kill " + std::to_string(i) + " after " + std::to_string(us) + " us of " + std::to_string(window) +
-                   " (seed " + std::to_string(seed) + ")");
+      const uint64_t at = target(random);
+      SCOPED_TRACE("kill " + std::to_string(i) + " at " + std::to_string(at) + " of " + std::to_string(size) + " bytes (seed " +
+                   std::to_string(seed) + ")");
       fs::remove(out);
       fs::remove(jet3::journalPath(out));
       const int pid = startVellicor(runArgs(table, out, false));
-      std::this_thread::sleep_for(std::chrono::microseconds(us));
+      std::error_code ec;
+      while (::waitpid(pid, nullptr, WNOHANG) == 0 && !(fs::exists(out, ec) && fs::file_size(out, ec) >= at && !ec)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
       ::kill(pid, SIGKILL);
       reapChild(pid);
       examine(out, table, tally);
@@ -206,10 +209,10 @@ class LongTableStop : public ::testing::Test {
         EXPECT_GT(committed, 0u);
       }
     }
-    std::printf("[ long table ] %s: %ld stops (%ld kills, seed %ld, window %ld us), %ld files checked, %ld with a "
-                "journal, %ld rows committed in all, %ld stops with no row committed\n",
-                table.c_str(), tally.stops, kills, seed, window, tally.files, tally.journals, tally.committedRows,
-                tally.emptyTables);
+    std::printf("[ long table ] %s: %ld stops (%ld kills, seed %ld; the whole file %llu bytes), %ld files checked, %ld "
+                "with a journal, %ld rows committed in all, %ld stops with no row committed\n",
+                table.c_str(), tally.stops, kills, seed, static_cast<unsigned long long>(size), tally.files, tally.journals,
+                tally.committedRows, tally.emptyTables);
   }
 
   static inline vellicor::testing::ScratchDir* dir_ = nullptr;
