@@ -76,21 +76,20 @@ class Walk {
 
   void globalMap() {
     claim(fmt::kHeaderPage, PageRole::kHeader, 0);
-    claim(fmt::kGlobalMapPage, PageRole::kGlobalMap, 0);
-    // Both rows of page 1 (the second one's meaning is unknown, but its bitmap pages are taken).
-    for (uint32_t row = 0; row < 2; ++row) {
-      std::vector<uint32_t> members;
-      if (row == 1) {
-        try {
-          if (rowSlotCount(*reader_.page(fmt::kGlobalMapPage), fmt::kGlobalMapPage) < 2) continue;
-        } catch (const dao::Error&) {
-          continue;  // reported with row 0
-        }
+    const DatabaseHeader& h = reader_.header();
+    std::vector<uint32_t> members;
+    readMap(h.globalMap, 0, "", "全体の使用ページ表", PageRole::kGlobalMap, PageRole::kGlobalMap, members);
+    // The second map row, when the file has one: its meaning is unknown, but its bitmap pages
+    // (nwind has one) are taken.
+    try {
+      const uint32_t page = fmt::pointerPage(h.secondMap);
+      if (page == 0 || page >= reader_.pageCount() || fmt::pointerRow(h.secondMap) >= rowSlotCount(*reader_.page(page), page)) {
+        return;
       }
-      readMap(fmt::rowPointer(fmt::kGlobalMapPage, static_cast<uint8_t>(row)), 0, "",
-              row == 0 ? "全体の使用ページ表" : "ページ 1 の 2 番目の使用ページ表", PageRole::kGlobalMap,
-              PageRole::kGlobalMap, members);
+    } catch (const dao::Error&) {
+      return;  // the page itself is reported with the global map
     }
+    readMap(h.secondMap, 0, "", "2 番目の全体の使用ページ表", PageRole::kGlobalMap, PageRole::kGlobalMap, members);
   }
 
   void table(const std::string& name, uint32_t tdef) {
