@@ -69,7 +69,8 @@ bool reapChild(int pid, int* exitCode) {
 namespace {
 
 // Tables and rows as our reader reads them to the end, and the whole-file checker's verdict.
-std::vector<std::pair<std::string, uint64_t>> readWithOurReader(const std::string& path, std::ostringstream& problems) {
+std::vector<std::pair<std::string, uint64_t>> readWithOurReader(const std::string& path, std::ostringstream& problems,
+                                                                const std::vector<int>& tolerated) {
   std::vector<std::pair<std::string, uint64_t>> tables;
   try {
     jet3::JetFileReader reader(path);
@@ -84,7 +85,11 @@ std::vector<std::pair<std::string, uint64_t>> readWithOurReader(const std::strin
       tables.emplace_back(e.name, rows);
     }
     // The whole-file check, the index walker's included.
-    for (const jet3::FileProblem& p : jet3::checkFile(reader).problems) problems << "checker: " << p.text << "\n";
+    for (const jet3::FileProblem& p : jet3::checkFile(reader).problems) {
+      if (std::find(tolerated.begin(), tolerated.end(), static_cast<int>(p.kind)) == tolerated.end()) {
+        problems << "checker: " << p.text << "\n";
+      }
+    }
   } catch (const dao::Error& e) {
     problems << "our reader: " << e.description() << "\n";
   }
@@ -106,7 +111,7 @@ std::vector<std::string> readWithMdbtools(const std::string& path, std::ostrings
 
 }  // namespace
 
-FileVerdict verifyFile(const std::string& path) {
+FileVerdict verifyFile(const std::string& path, const std::vector<int>& tolerated) {
   FileVerdict v;
   std::ostringstream problems;
   if (std::filesystem::exists(jet3::journalPath(path))) {
@@ -124,7 +129,7 @@ FileVerdict verifyFile(const std::string& path) {
     }
     if (!foreign.str().empty()) problems << "before the rollback, mdbtools: " << foreign.str();
     std::ostringstream overlaid;
-    const auto seen = readWithOurReader(path, overlaid);
+    const auto seen = readWithOurReader(path, overlaid, tolerated);
     if (!overlaid.str().empty()) problems << "before the rollback, our reader: " << overlaid.str();
     try {
       std::unique_ptr<jet3::FileIo> file = jet3::openPosixFile(path, jet3::OpenMode::kOpenExclusive);
@@ -134,10 +139,10 @@ FileVerdict verifyFile(const std::string& path) {
       problems << "rollback: " << e.description() << "\n";
     }
     if (std::filesystem::exists(jet3::journalPath(path))) problems << "the journal is still there after the rollback\n";
-    v.tables = readWithOurReader(path, problems);
+    v.tables = readWithOurReader(path, problems, tolerated);
     if (seen != v.tables) problems << "our reader saw other tables or rows before the rollback than after it\n";
   } else {
-    v.tables = readWithOurReader(path, problems);
+    v.tables = readWithOurReader(path, problems, tolerated);
   }
   const std::vector<std::string> names = readWithMdbtools(path, problems);
   if (names.size() != v.tables.size()) problems << "mdb-tables lists " << names.size() << " tables, our reader " << v.tables.size() << "\n";

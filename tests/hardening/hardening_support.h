@@ -35,7 +35,8 @@ struct FileVerdict {
 // When a commit's journal lies beside the file, mdbtools must read the file as it lies and our
 // reader as it was before the commit; the commit is then rolled back (as the engine's next open
 // does) and the checks run on the result.
-FileVerdict verifyFile(const std::string& path);
+// Kinds of the whole-file checker's problems listed in `tolerated` are left out.
+FileVerdict verifyFile(const std::string& path, const std::vector<int>& tolerated = {});
 
 // What mdb-tables and mdb-export (every table it lists) report when they cannot read the file as it
 // lies; empty when they read it all.

@@ -136,9 +136,11 @@ class LongTableStop : public ::testing::Test {
       int code = -1;
       reapChild(startVellicor(runArgs("SMALLT", copy, true)), &code);
       EXPECT_EQ(code, 0) << "the append failed";
-      problems = checkerProblems(copy, false, keepJournal ? std::vector<int>{} : std::vector<int>{static_cast<int>(Kind::kRowCount)});
+      // Without the journal, a row count that the stop left one commit behind its rows stays so.
+      const std::vector<int> tolerated = keepJournal ? std::vector<int>{} : std::vector<int>{static_cast<int>(Kind::kRowCount)};
+      problems = checkerProblems(copy, false, tolerated);
       EXPECT_TRUE(problems.empty()) << "after the append:\n" << problems;
-      const FileVerdict v = verifyFile(copy);
+      const FileVerdict v = verifyFile(copy, tolerated);
       EXPECT_TRUE(v.problems.empty()) << v.problems;
       const uint64_t expected = rowsOf(keepJournal ? before : asLies, table);
       EXPECT_EQ(rowsOf(v.tables, table), expected);

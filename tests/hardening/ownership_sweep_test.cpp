@@ -183,8 +183,10 @@ class OwnershipSweep : public ::testing::Test {
       Rows after;
       const std::string all = checkerProblems(copy, false, {}, &after);
       if (!keepJournal && all.find("行数") != std::string::npos) ++tally.lostAppendBehind;
-      problems += checkerProblems(copy, false, keepJournal ? std::vector<int>{} : std::vector<int>{static_cast<int>(Kind::kRowCount)});
-      problems += verifyFile(copy).problems;
+      // Without the journal, a row count that the stop left one commit behind its rows stays so.
+      const std::vector<int> tolerated = keepJournal ? std::vector<int>{} : std::vector<int>{static_cast<int>(Kind::kRowCount)};
+      problems += checkerProblems(copy, false, tolerated);
+      problems += verifyFile(copy, tolerated).problems;
       for (const auto& [name, n] : expected) {
         if (rowsOf(after, name) != n) problems += name + ": " + std::to_string(rowsOf(after, name)) + " rows, " + std::to_string(n) + " before\n";
       }
