@@ -215,7 +215,9 @@ TableInfo JetFileReader::table(const std::string& utf8Name) {
 
 std::vector<uint32_t> JetFileReader::readUsageMapChecked(uint32_t mapRow) { return readUsageMap(*this, mapRow); }
 
-std::vector<uint32_t> JetFileReader::globalFreePages() { return readUsageMap(*this, header_.globalMap); }
+std::vector<uint32_t> JetFileReader::globalFreePages() {
+  return readUsageMap(*this, header_.globalMap, PastLimit::kIgnored);
+}
 
 // ---- RowCursor ------------------------------------------------------------------------------
 

@@ -48,7 +48,7 @@ class Walk {
   // The map row at mapRow (0: none): its holder page and bitmap pages are claimed for tdef (with holderRole
   // and bitmapRole), its members returned. Faults are recorded under `what` of table `name`.
   bool readMap(uint32_t mapRow, uint32_t tdef, const std::string& name, const std::string& what, PageRole holderRole,
-               PageRole bitmapRole, std::vector<uint32_t>& members) {
+               PageRole bitmapRole, std::vector<uint32_t>& members, PastLimit pastLimit = PastLimit::kFault) {
     if (mapRow == 0) return false;  // no map (Jet leaves some free-space maps of long values out)
     const uint32_t holder = fmt::pointerPage(mapRow);
     claim(holder, holderRole, tdef);
@@ -66,7 +66,7 @@ class Walk {
           if (bitmap != 0) claim(bitmap, bitmapRole, tdef);
         }
       }
-      members = decodeUsageMapRow(reader_, row, slot.size());
+      members = decodeUsageMapRow(reader_, row, slot.size(), pastLimit);
       return true;
     } catch (const dao::Error& e) {
       fault(name, what + "を読み取れません: " + e.description());
@@ -78,7 +78,8 @@ class Walk {
     claim(fmt::kHeaderPage, PageRole::kHeader, 0);
     const DatabaseHeader& h = reader_.header();
     std::vector<uint32_t> members;
-    readMap(h.globalMap, 0, "", "全体の使用ページ表", PageRole::kGlobalMap, PageRole::kGlobalMap, members);
+    readMap(h.globalMap, 0, "", "全体の使用ページ表", PageRole::kGlobalMap, PageRole::kGlobalMap, members,
+            PastLimit::kIgnored);
     // The second map row, when the file has one: its meaning is unknown, but its bitmap pages
     // (nwind has one) are taken.
     try {
@@ -89,7 +90,8 @@ class Walk {
     } catch (const dao::Error&) {
       return;  // the page itself is reported with the global map
     }
-    readMap(h.secondMap, 0, "", "2 番目の全体の使用ページ表", PageRole::kGlobalMap, PageRole::kGlobalMap, members);
+    readMap(h.secondMap, 0, "", "2 番目の全体の使用ページ表", PageRole::kGlobalMap, PageRole::kGlobalMap, members,
+            PastLimit::kIgnored);
   }
 
   void table(const std::string& name, uint32_t tdef) {
