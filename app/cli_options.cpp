@@ -14,6 +14,7 @@ const char* usageText() {
          "  vellicor list -s SERVER -u USER [--views] [--synonyms] [--no-tables] [--connect TEMPLATE]\n"
          "               [--password-file PATH]\n"
          "  vellicor inspect FILE.mdb [TABLE]\n"
+         "  vellicor inspect --check FILE.mdb     (ファイル全体の検査: 問題がなければ終了コード 0、あれば 1)\n"
          "  vellicor demo OUT.mdb [--yes]\n"
          "パスワードは環境変数 VELLICOR_PASSWORD、--password-file、または端末からの入力で与えます。\n"
          "接続文字列の雛形: --connect、環境変数 VELLICOR_CONNECT、既定は Oracle ODBC ドライバ。\n";
@@ -35,7 +36,8 @@ std::optional<CliOptions> parseCli(int argc, char** argv, std::string& error) {
   const std::map<std::string, std::pair<bool*, bool>> switches = {
       {"--views", {&o.views, true}},       {"--synonyms", {&o.synonyms, true}}, {"--no-tables", {&o.tables, false}},
       {"--tables", {&o.tables, true}},     {"--sequences", {&o.sequences, true}}, {"--no-log", {&o.noLog, true}},
-      {"--append", {&o.append, true}},     {"--yes", {&o.yes, true}},           {"--quiet", {&o.quiet, true}}};
+      {"--append", {&o.append, true}},     {"--yes", {&o.yes, true}},           {"--quiet", {&o.quiet, true}},
+      {"--check", {&o.check, true}}};
   for (int i = 2; i < argc; ++i) {
     const std::string word = argv[i];
     if (auto it = valued.find(word); it != valued.end()) {

@@ -17,6 +17,7 @@ struct CliOptions {
   std::optional<std::string> patternFile;
   std::optional<std::string> log;
   bool noLog = false, append = false, yes = false, quiet = false;
+  bool check = false;  // inspect: the whole-file check
   std::string prefix;
   std::optional<std::string> connect;
   std::optional<std::string> passwordFile;

@@ -24,4 +24,8 @@ int demoCommand(const CliOptions& o);
 // cannot be read is reported on stderr with status kExitFailed.
 int printInspection(const std::string& file, const std::optional<std::string>& table = std::nullopt);
 
+// Runs the whole-file check on a .mdb file and prints its findings to stdout: kExitCompleted when
+// the file is sound, kExitFailed when a problem was found or the file cannot be read (stderr).
+int printFileCheck(const std::string& file);
+
 }  // namespace vellicor::app

@@ -1,4 +1,5 @@
-// `vellicor list` (the object listing's names, sorted, one a line) and `vellicor inspect`.
+// `vellicor list` (the object listing's names, sorted, one a line) and `vellicor inspect` (a file's
+// tables or rows, or the whole-file check).
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +11,9 @@
 #include "app/input_checks.h"
 #include "app/password_input.h"
 #include "dataaccess/dao.h"
+#include "dataaccess/jet3/file_check.h"
 #include "dataaccess/jet3/inspect.h"
+#include "dataaccess/jet3/jet_file_reader.h"
 #include "engine/object_listing.h"
 
 namespace vellicor::app {
@@ -50,6 +53,13 @@ int inspectCommand(const CliOptions& o) {
     std::fputs(usageText(), stderr);
     return kExitUsage;
   }
+  if (o.check) {
+    if (o.positional.size() != 1) {
+      std::fputs(usageText(), stderr);
+      return kExitUsage;
+    }
+    return printFileCheck(o.positional[0]);
+  }
   if (o.positional.size() == 2) return printInspection(o.positional[0], o.positional[1]);
   return printInspection(o.positional[0]);
 }
@@ -65,6 +75,36 @@ int printInspection(const std::string& file, const std::optional<std::string>& t
   std::fputs(text.c_str(), stdout);
   std::fflush(stdout);
   return kExitCompleted;
+}
+
+int printFileCheck(const std::string& file) {
+  using View = jet3::JetFileReader::JournalView;
+  std::string text = "ファイル: " + file + "\n";
+  bool clean = true;
+  try {
+    jet3::JetFileReader lying(file, View::kFileAsItLies);
+    const jet3::FileCheckResult asItLies = jet3::checkFile(lying);
+    clean = asItLies.clean();
+    if (lying.hasInterruptedCommit()) {
+      // Other programs read the file as it lies; this engine's next open for writing puts back the
+      // pages of the interrupted commit first. Both states are checked.
+      text += "注意: 前回の書き込みが途中で中断されています。ファイルそのまま (ほかのプログラムが読む内容) と、"
+              "中断前の状態 (次に書き込み用に開いたときに戻される内容) の両方を検査します。\n"
+              "[ファイルそのまま]\n" + jet3::formatFileCheck(asItLies);
+      jet3::JetFileReader before(file, View::kBeforeInterruptedCommit);
+      const jet3::FileCheckResult restored = jet3::checkFile(before);
+      clean = clean && restored.clean();
+      text += "[中断前の状態]\n" + jet3::formatFileCheck(restored);
+    } else {
+      text += jet3::formatFileCheck(asItLies);
+    }
+  } catch (const dao::Error& e) {
+    std::fprintf(stderr, "[%s] %s\n", engine::kProgramTitle, e.description().c_str());
+    return kExitFailed;
+  }
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+  return clean ? kExitCompleted : kExitFailed;
 }
 
 }  // namespace vellicor::app

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
-  mdbtools
+  mdbtools xz-utils
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth qt6-translations-l10n
   clang libclang-rt-14-dev
 )

@@ -269,8 +269,8 @@ void Catalog::commit(std::vector<Table*> changed) {
       buildIndexes(pager_, *t);
     }
   }
-  // 3. allocations
-  pager_.commitGlobalMap();
+  // 3. the global map is written by the pager when the commit ends, after the new pages and
+  //    before the pages above that refer to them
   // 4. the data pages' usage maps
   for (Table* t : changed) {
     if (t->mapsChanged) {

@@ -7,7 +7,8 @@
 //   2. the new catalog rows on the catalog's data pages, then their entries, inserted into every
 //      MSysObjects and MSysACEs index in place (index_insert.h): leaf pages take them, pages that
 //      overflow split onto new pages (a fresh file's indexes are built in bulk instead);
-//   3. the global map marks the new pages in use;
+//   3. the global map marks the new pages in use (written by the pager after the new pages and
+//      before the pages that refer to them);
 //   4. the usage maps of the catalog's data pages, if a page was added;
 //   5. the catalog TDEFs (row counts, index roots, distinct-key counts) and the index usage maps.
 // Steps 2 to 5 are one commit of the pager: the pages are written only after the pages they

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "dataaccess/jet3/jet_recordset.h"
 #include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/names.h"
+#include "dataaccess/jet3/page_claims.h"
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/row_writer.h"
 #include "dataaccess/jet3/table_writer.h"
@@ -49,6 +51,30 @@ bool columnOf(int16_t daoType, std::optional<int32_t> size, uint8_t& type, uint1
     default: length = t->width; break;
   }
   return true;
+}
+
+// The pages that the tables of the file at path (read through reader) refer to and the global map
+// shows free. A file whose tables refer to pages past its end (a file cut short, say by an
+// interrupted copy: it still reads, with its last pages as zeros) or to structures that cannot be
+// read is refused, naming the table and the page.
+std::vector<uint32_t> pagesMarkedFree(const std::string& path, JetFileReader& reader, const Pager& pager) {
+  const PageClaims claims = collectPageClaims(reader);
+  for (const PageClaim& c : claims.claims) {
+    if (c.page < reader.pageCount()) continue;
+    const std::string& table = claims.tableName(c.tdefPage);
+    throw dao::Error("ファイル '" + path + "' は途中で切れています (" + (table.empty() ? "" : "テーブル '" + table + "' の") +
+                         pageRoleName(c.role) + "のページ " + std::to_string(c.page) + " がファイルの外にあります)。",
+                     3049);
+  }
+  if (!claims.faults.empty()) {
+    throw dao::Error("データベース '" + path + "' は壊れています: " + claims.faults.front().description, 3049);
+  }
+  std::vector<uint32_t> lost;
+  for (const PageClaim& c : claims.claims)
+    if (!pager.inUse(c.page)) lost.push_back(c.page);
+  std::sort(lost.begin(), lost.end());
+  lost.erase(std::unique(lost.begin(), lost.end()), lost.end());
+  return lost;
 }
 
 }  // namespace
@@ -176,17 +202,14 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
     db->pager_->loadGlobalMap();
     JetFileReader reader(path);
     db->catalog_ = Catalog::load(*db->pager_, reader);
-    // A file cut short (an interrupted copy) still reads, with its last pages as zeros, but new
-    // pages would be placed where its tables' pages should be: refused before anything is written.
-    for (const CatalogEntry& e : reader.userTables()) {
-      const TableInfo t = reader.readTable(static_cast<uint32_t>(e.id));
-      for (uint32_t p : reader.usageMap(t.def.ownedMap)) {
-        if (p >= reader.pageCount()) {
-          throw dao::Error("ファイル '" + path + "' は途中で切れています (テーブル '" + e.name + "' のページ " +
-                               std::to_string(p) + " がファイルの外にあります)。",
-                           3049);
-        }
-      }
+    // Before anything is written, every page a table refers to must be in the file and in use:
+    // new pages are handed out from the pages the global map shows free.
+    const std::vector<uint32_t> lost = pagesMarkedFree(path, reader, *db->pager_);
+    if (!lost.empty() && !readOnly) {
+      // Pages that are there and only marked free (a commit of an earlier version interrupted, or
+      // its journal lost) are marked in use again, in a commit of their own.
+      db->pager_->markInUse(lost);
+      db->pager_->commitMap();
     }
   } catch (...) {
     db->pager_->close();
@@ -328,9 +351,7 @@ void JetDatabase::close() {
   try {
     if (!readOnly_) {
       for (auto& [page, w] : writers_) w->commit();
-      Pager::CommitScope scope(*pager_);
-      pager_->commitGlobalMap();
-      scope.done();
+      pager_->commitMap();  // frees the pages the last commits released
       pager_->sync();
     }
   } catch (...) {

@@ -38,7 +38,7 @@ bool CatalogEntry::isUserTable() const {
   return isLocalTable() && (static_cast<uint32_t>(flags) & systemFlags) == 0;
 }
 
-JetFileReader::JetFileReader(const std::string& path) : path_(path), cache_(kCacheSlots) {
+JetFileReader::JetFileReader(const std::string& path, JournalView view) : path_(path), cache_(kCacheSlots) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw dao::ioFailure("ファイル \"" + path + "\" を開けません: " + systemMessage(), dao::errnum::kCannotOpenFile);
   struct stat st {};
@@ -63,12 +63,15 @@ JetFileReader::JetFileReader(const std::string& path) : path_(path), cache_(kCac
     // A commit of this engine that was interrupted: read the file as it was before it.
     if (auto hot = readHotJournal(path, pageCount_,
                                   [this](uint32_t n, uint8_t* out) { std::memcpy(out, page(n)->data(), fmt::kPageSize); })) {
-      for (Journal::Image& im : hot->images) {
-        auto p = std::make_shared<Page>();
-        std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
-        overlay_[im.page] = std::move(p);
+      hotJournal_ = true;
+      if (view == JournalView::kBeforeInterruptedCommit) {
+        for (Journal::Image& im : hot->images) {
+          auto p = std::make_shared<Page>();
+          std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
+          overlay_[im.page] = std::move(p);
+        }
+        readsJournal_ = true;
       }
-      readsJournal_ = true;
     }
     if (header_.databaseKey != 0) {
       throw dao::Error("暗号化されたデータベースは読み取れません: " + path);
@@ -210,7 +213,9 @@ TableInfo JetFileReader::table(const std::string& utf8Name) {
 
 std::vector<uint32_t> JetFileReader::readUsageMapChecked(uint32_t mapRow) { return readUsageMap(*this, mapRow); }
 
-std::vector<uint32_t> JetFileReader::globalFreePages() { return readUsageMap(*this, header_.globalMap); }
+std::vector<uint32_t> JetFileReader::globalFreePages() {
+  return readUsageMap(*this, header_.globalMap, PastLimit::kIgnored);
+}
 
 // ---- RowCursor ------------------------------------------------------------------------------
 

@@ -47,9 +47,14 @@ struct TableInfo {
 
 class JetFileReader : public PageSource {
  public:
+  // What a hot journal beside the file (an interrupted commit, journal.h) makes the reader read:
+  // the pages as they were before that commit (what this engine's next open for writing puts
+  // back), or the file as it lies (what programs that know nothing of the journal read).
+  enum class JournalView { kBeforeInterruptedCommit, kFileAsItLies };
+
   // Opens the file read-only and decodes its header; throws dao::Error (Japanese) when the file
   // cannot be opened or is not an unencrypted Jet 3 database.
-  explicit JetFileReader(const std::string& path);
+  explicit JetFileReader(const std::string& path, JournalView view = JournalView::kBeforeInterruptedCommit);
   ~JetFileReader() override;
   JetFileReader(const JetFileReader&) = delete;
   JetFileReader& operator=(const JetFileReader&) = delete;
@@ -60,6 +65,8 @@ class JetFileReader : public PageSource {
   const std::string& path() const { return path_; }
   // True when the file's last commit was interrupted and its journal's pages are read instead.
   bool readsInterruptedCommit() const { return readsJournal_; }
+  // True when a hot journal lies beside the file, whether its pages are read or not.
+  bool hasInterruptedCommit() const { return hotJournal_; }
   const DatabaseHeader& header() const { return header_; }
   const text::CodePage& codePage() const { return *codePage_; }
 
@@ -93,6 +100,7 @@ class JetFileReader : public PageSource {
   std::vector<CacheSlot> cache_;
   std::unordered_map<uint32_t, std::shared_ptr<const Page>> overlay_;  // from a hot journal
   bool readsJournal_ = false;
+  bool hotJournal_ = false;
   bool catalogRead_ = false;
   std::vector<CatalogEntry> catalog_;
 };

@@ -24,7 +24,7 @@ void LongValueWriter::store(const uint8_t* data, size_t size, uint8_t header[fmt
   if (size <= fmt::kLvMaxPieceOnPage) {
     if (sharedPage_ == 0 || !shared_.fits(size)) {
       if (sharedPage_ != 0) {
-        flush();
+        retireShared();
         free_.pages().erase(sharedPage_);
       }
       sharedPage_ = pager_.allocate();
@@ -99,14 +99,29 @@ void LongValueWriter::finishChain(LongValueChain& chain, const std::string& buff
   storeU32(header + 4, fmt::rowPointer(chain.firstPage, 0));
 }
 
-void LongValueWriter::flush() {
+void LongValueWriter::retireShared() {
+  if (sharedDirty_) {
+    if (sharedListed_) {
+      retiredPage_ = sharedPage_;
+      retiredBytes_.assign(shared_.bytes(), shared_.bytes() + fmt::kPageSize);
+    } else {
+      pager_.write(sharedPage_, shared_.bytes());
+    }
+  }
+  sharedDirty_ = false;
+  sharedListed_ = false;
+}
+
+void LongValueWriter::commit() {
+  if (retiredPage_ != 0) {
+    pager_.write(retiredPage_, retiredBytes_.data());
+    retiredPage_ = 0;
+    retiredBytes_.clear();
+  }
   if (sharedPage_ != 0 && sharedDirty_) {
     pager_.write(sharedPage_, shared_.bytes());
     sharedDirty_ = false;
   }
-}
-
-void LongValueWriter::storeMaps() {
   owned_.store(pager_);
   free_.store(pager_);
 }

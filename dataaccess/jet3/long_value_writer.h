@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dataaccess/jet3/data_page.h"
 #include "dataaccess/jet3/usage_map.h"
@@ -43,19 +44,28 @@ class LongValueWriter {
   // Completes a spilled value with its last piece (the rest of buffer) and fills the header.
   void finishChain(LongValueChain& chain, const std::string& buffer, uint8_t header[fmt::kLongValueHeaderSize]);
 
-  // Writes the shared page as it stands (rows of earlier values must be on disk before the rows
-  // that point at them are committed).
-  void flush();
-  // Writes both usage-map rows.
-  void storeMaps();
+  // Inside the table's commit: writes the shared pages as they stand (rows of earlier values must
+  // be in the file before the rows that point at them are committed), then both usage-map rows.
+  void commit();
+  // After the table's commit has ended: the shared page is now listed in the file.
+  void committed() { sharedListed_ = sharedPage_ != 0; }
+  // LVAL pages of the column so far.
+  uint64_t pages() const { return owned_.pages().size(); }
 
  private:
+  // Done with the shared page (it is full): written now if the file does not list it yet, else
+  // kept for the next commit (a listed page is rewritten only inside a commit, see pager.h).
+  void retireShared();
+
   Pager& pager_;
   UsageMap owned_;
   UsageMap free_;
   DataPage shared_;
   uint32_t sharedPage_ = 0;  // 0: none yet
   bool sharedDirty_ = false;
+  bool sharedListed_ = false;             // a commit has listed the shared page in the file
+  uint32_t retiredPage_ = 0;              // a full listed page waiting for the next commit (0: none)
+  std::vector<uint8_t> retiredBytes_;
 };
 
 }  // namespace vellicor::jet3

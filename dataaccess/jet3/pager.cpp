@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -27,7 +28,7 @@ constexpr uint32_t kGlobalWindowBits = static_cast<uint32_t>(fmt::kMapInlineBits
 }  // namespace
 
 Pager::Pager(std::unique_ptr<FileIo> file, uint32_t pageCount)
-    : file_(std::move(file)), pageCount_(pageCount), pageOneRow1_(fmt::kMapRowSize, 0) {}
+    : file_(std::move(file)), pageCount_(pageCount), pageOneRow1_(fmt::kMapRowSize, 0), mapPageCount_(pageCount) {}
 
 Pager::~Pager() = default;
 
@@ -46,7 +47,7 @@ uint32_t Pager::allocate(bool reserve) {
   if (!free_.empty()) {
     const uint32_t p = free_.first();
     free_.erase(p);
-    if (commitDepth_ > 0) allocatedInCommit_.insert(p);  // its old content matters to nobody
+    takenSinceMap_.insert(p);  // its old content matters to nobody
     return p;
   }
   const uint32_t limit = fmt::kMaxPages - (reserve ? 0 : kReservePages);
@@ -62,6 +63,24 @@ uint32_t Pager::allocateRun(uint32_t n) {
 }
 
 void Pager::release(uint32_t page) { pendingRelease_.insert(page); }
+
+void Pager::markInUse(const std::vector<uint32_t>& pages) {
+  for (uint32_t p : pages) {
+    if (!free_.contains(p)) continue;
+    free_.erase(p);
+    markedInUse_ = true;
+  }
+}
+
+bool Pager::mapChanged() const {
+  return pageCount_ != mapPageCount_ || !takenSinceMap_.empty() || !releasable_.empty() || markedInUse_;
+}
+
+void Pager::commitMap() {
+  if (!mapChanged()) return;
+  CommitScope scope(*this);
+  scope.done();
+}
 
 void Pager::loadGlobalMap() {
   uint8_t page[fmt::kPageSize];
@@ -155,7 +174,6 @@ void Pager::fail(const std::string& description) noexcept {
   if (!failure_) failure_ = description;
   held_.clear();
   heldOrder_.clear();
-  allocatedInCommit_.clear();
   commitDepth_ = 0;
 }
 
@@ -173,16 +191,29 @@ void Pager::overlay(const Journal& journal) {
 
 void Pager::beginCommit() {
   checkUsable();
-  if (commitDepth_++ == 0) {
-    fileBytesAtBegin_ = file_->size();
-    allocatedInCommit_.clear();
-  }
+  if (commitDepth_++ == 0) fileBytesAtBegin_ = file_->size();
 }
 
 void Pager::abandonCommit() noexcept { fail("書き込みの途中で処理が中断されました"); }
 
 void Pager::writeHeld() {
-  for (uint32_t p : heldOrder_) file_->writeAt(static_cast<uint64_t>(p) * fmt::kPageSize, held_[p].data(), fmt::kPageSize);
+  const auto isMap = [this](uint32_t p) {
+    return p == fmt::kGlobalMapPage || std::find(globalBitmapPages_.begin(), globalBitmapPages_.end(), p) != globalBitmapPages_.end();
+  };
+  const auto put = [this](uint32_t p) {
+    file_->writeAt(static_cast<uint64_t>(p) * fmt::kPageSize, held_[p].data(), fmt::kPageSize);
+  };
+  // 1. Pages the file's map shows free: nothing refers to them yet.
+  for (uint32_t p : heldOrder_)
+    if (!isMap(p) && unreferenced(p)) put(p);
+  extendFile();
+  // 2. The global map: bitmap pages before the page that points at them.
+  for (uint32_t p : globalBitmapPages_)
+    if (held_.contains(p)) put(p);
+  if (held_.contains(fmt::kGlobalMapPage)) put(fmt::kGlobalMapPage);
+  // 3. The references, in the order the commit first wrote them.
+  for (uint32_t p : heldOrder_)
+    if (!isMap(p) && !unreferenced(p)) put(p);
 }
 
 namespace {
@@ -202,16 +233,22 @@ void syncDirectoryOf(const std::string& path) {
 void Pager::endCommit() {
   checkUsable();  // an inner commit that failed fails the outer one too
   if (commitDepth_ == 0) return;
-  if (--commitDepth_ > 0) return;
+  if (commitDepth_ > 1) {
+    --commitDepth_;
+    return;
+  }
+  const bool mapWritten = mapChanged();
   try {
+    if (mapWritten) stageGlobalMap();
+    commitDepth_ = 0;
     // The pages this commit overwrites, as the file has them now. Pages past the file's end and
-    // free pages taken by the commit held nothing anyone refers to.
+    // pages the file's map shows free held nothing anyone refers to.
     Journal journal;
     journal.pageCount = static_cast<uint32_t>(fileBytesAtBegin_ / fmt::kPageSize);
     journal.headerHash = headerHash_;
     if (!journalDatabase_.empty()) {
       for (uint32_t p : heldOrder_) {
-        if (p >= journal.pageCount || allocatedInCommit_.contains(p)) continue;
+        if (p >= journal.pageCount || unreferenced(p)) continue;
         Journal::Image im{p, std::vector<uint8_t>(fmt::kPageSize), sectorHashes(held_[p].data())};
         file_->readAt(static_cast<uint64_t>(p) * fmt::kPageSize, im.bytes.data(), fmt::kPageSize);
         journal.images.push_back(std::move(im));
@@ -219,7 +256,6 @@ void Pager::endCommit() {
     }
     if (journal.images.empty()) {
       writeHeld();
-      extendFile();
     } else {
       // The pages written before the commit (rows, long values, new definitions) are on the disk
       // before anything refers to them; then the journal, then the commit's own pages.
@@ -241,7 +277,6 @@ void Pager::endCommit() {
       }
       try {
         writeHeld();
-        extendFile();
         file_->sync();
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
           throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", 3043);
@@ -266,7 +301,18 @@ void Pager::endCommit() {
   }
   held_.clear();
   heldOrder_.clear();
-  allocatedInCommit_.clear();
+  if (mapWritten) {
+    // The map in the file now shows every page taken in use and the pages released before this
+    // commit free: those may be handed out again.
+    for (uint32_t p : releasable_.members()) free_.insert(p);
+    releasable_.clear();
+    mapPageCount_ = pageCount_;
+    takenSinceMap_.clear();
+    markedInUse_ = false;
+  }
+  // What referred to the pages released during this commit is written now; the next map frees them.
+  for (uint32_t p : pendingRelease_.members()) releasable_.insert(p);
+  pendingRelease_.clear();
 }
 
 void Pager::extendFile() {
@@ -274,13 +320,7 @@ void Pager::extendFile() {
   if (file_->size() < wanted) file_->truncate(wanted);
 }
 
-void Pager::commitGlobalMap() {
-  checkUsable();
-  // Make sure every page the map covers exists in the file (allocated pages are normally
-  // written already; a page given out but left unwritten reads as zeros). A commit does it when
-  // its pages are written.
-  if (commitDepth_ == 0) extendFile();
-
+void Pager::stageGlobalMap() {
   if (pageCount_ > kGlobalWindowBits || !globalBitmapPages_.empty()) {
     // Reference form: a bitmap page for every window up to the end of the file. Taking a bitmap
     // page may itself grow the file into a further window.
@@ -300,13 +340,11 @@ void Pager::commitGlobalMap() {
     }
   }
   writeGlobalRow();
-  for (uint32_t p : pendingRelease_.members()) free_.insert(p);
-  pendingRelease_.clear();
 }
 
 void Pager::freeBits(uint32_t base, uint32_t bits, uint8_t* out) const {
   free_.exportBits(base, bits, out);
-  pendingRelease_.exportBits(base, bits, out);
+  releasable_.exportBits(base, bits, out);
   for (uint32_t i = pageCount_ > base ? pageCount_ - base : 0; i < bits; ++i) {
     out[i / 8] |= static_cast<uint8_t>(1u << (i % 8));  // past the end of the file
   }

@@ -1,23 +1,29 @@
 // Page allocation and page I/O of one open database file, the global usage map (page 1) that
 // records which pages are free, and commits that reach the file whole (journal.h).
 //
-// Order of writes (what keeps the file readable if the process dies at any moment):
-//   1. new pages are written first (data, long values, TDEFs, map holders, index pages); until
-//      something refers to them they are junk that a reader never reaches;
-//   2. the global map is written next, marking those pages in use, so no engine can hand them
-//      out again once they are referred to;
-//   3. then the references: usage-map rows, TDEF fields (row count, index roots), catalog rows;
-//   4. pages that the step dropped (old catalog index pages) are marked free in the global map
-//      last, after nothing refers to them any more, and are reused only by a later commit.
-// Steps 2 to 4 of a table's rows and of a new table's catalog entry run as one commit: the pages
-// they overwrite are held in memory until the commit ends, their old contents are saved in the
-// journal, and then they are written in the order above. A process that dies during those writes
-// leaves a hot journal; the next open of the file by this engine puts the old pages back (a
-// read-only open reads them from the journal instead), so the catalog rows, their indexes, the
-// maps and the row counts always change together. Readers that know nothing of the journal still
-// see a readable file thanks to the order: at worst catalog rows their indexes do not list yet.
-// A failed commit is rolled back at once when the file can still be written (else at the next
-// open), and the pager then refuses every further write, naming the first failure.
+// Order of writes (what keeps the file readable, and no page both referred to and free, if the
+// process dies between any two writes):
+//   1. new pages are written first (data, long values, TDEFs, map holders, bitmap pages, index
+//      pages): pages the global map in the file shows free or past its end. Until something refers
+//      to them they are junk that a reader never reaches;
+//   2. the global map is written next, marking every page taken so far in use, so no engine can
+//      hand them out again once they are referred to;
+//   3. then the references: usage-map rows and their bitmap pages, TDEF fields (row count, index
+//      roots), catalog rows, rows added to pages that were already listed;
+//   4. pages that step 3 dropped (old catalog index pages) stay in use in this commit's map and
+//      are marked free by the global map of the next commit (or of the close), when the writes
+//      that stopped using them are on the disk; they are reused only after that.
+// A commit holds the pages it writes in memory until it ends; then their old contents are saved in
+// the journal, and they are written in the order above (new pages, the global map, the rest in the
+// order first written). Every commit that took or dropped a page writes the global map itself: no
+// caller writes it. A process that dies during those writes leaves a hot journal; the next open of
+// the file by this engine puts the old pages back (a read-only open reads them from the journal
+// instead), so the catalog rows, their indexes, the maps and the row counts always change
+// together. Readers that know nothing of the journal still see a file whose every referred page is
+// in use: at worst catalog rows their indexes do not list yet, a row count one commit behind its
+// rows, and pages in use that nothing refers to. A page that was already referred to is written
+// only inside a commit. A failed commit is rolled back at once when the file can still be written
+// (else at the next open), and the pager then refuses every further write, naming the first failure.
 #pragma once
 
 #include <cstdint>
@@ -51,13 +57,19 @@ class Pager {
   // reserved pages).
   void requirePages(uint32_t n, bool reserve = false) const;
 
-  // A page for new content: one released by an earlier commit, else a new one at the end.
+  // A page for new content: one that a committed global map shows free, else a new one at the end.
   uint32_t allocate(bool reserve = false);
   // n new pages in a row at the end of the file (long-value chains).
   uint32_t allocateRun(uint32_t n);
-  // Frees the page once the current commit has written its references (step 4 above).
+  // Frees the page after the current commit has written what stopped referring to it (step 4).
   void release(uint32_t page);
   bool inUse(uint32_t page) const { return page < pageCount_ && !free_.contains(page); }
+  // Whether the file's global map, as last committed, shows the page free or past its end: a page
+  // nothing in the file refers to, which may be written outside a commit.
+  bool unreferenced(uint32_t page) const { return page >= mapPageCount_ || takenSinceMap_.contains(page); }
+  // Marks pages that the global map shows free in use (for a file whose tables refer to pages its
+  // map lost); written by the next commit (see commitMap).
+  void markInUse(const std::vector<uint32_t>& pages);
 
   void read(uint32_t page, uint8_t* out);
   void write(uint32_t page, const uint8_t* bytes);
@@ -99,9 +111,9 @@ class Pager {
     bool done_ = false;
   };
 
-  // Writes the global map (page 1, its bitmap pages in the reference form) from the in-memory
-  // state; pages released before the call become free and reusable after it.
-  void commitGlobalMap();
+  // A commit of the global map alone, when it has changes to write: frees the pages released by
+  // the last commits (the close of a database ends with it) and records markInUse.
+  void commitMap();
   // Reads page 1 of an existing file: the free pages and the second map row. Pages outside the
   // map's range count as in use.
   void loadGlobalMap();
@@ -110,11 +122,17 @@ class Pager {
   FileIo& file() { return *file_; }
 
  private:
+  // Whether the in-memory map differs from the one in the file.
+  bool mapChanged() const;
+  // Puts the global map (its bitmap pages in the reference form, then page 1) among the pages
+  // held by the commit that is ending.
+  void stageGlobalMap();
   void writeGlobalRow();
   // Throws the first failure again once a commit has failed.
   void checkUsable() const;
   // The held copy of a page written in the current commit (read from the file on first write).
   std::vector<uint8_t>& held(uint32_t page, bool readFirst);
+  // Writes the held pages in the order of steps 1 to 3 above.
   void writeHeld();
   // Extends the file so that every page the global map counts exists (unwritten pages as zeros).
   void extendFile();
@@ -124,15 +142,21 @@ class Pager {
 
   std::unique_ptr<FileIo> file_;
   uint32_t pageCount_;
-  PageSet free_;              // free pages below pageCount_ (released and committed)
-  PageSet pendingRelease_;    // released during the current commit
+  PageSet free_;              // pages below pageCount_ that the committed global map shows free
+  PageSet pendingRelease_;    // released during the current commit (referred to until it ends)
+  PageSet releasable_;        // released by an ended commit: written free by the next map
   std::vector<uint32_t> globalBitmapPages_;  // reference form: bitmap page of window k
   std::vector<uint8_t> pageOneRow1_;         // page 1 row 1, carried as found
+
+  // The global map as the file has it: pages from mapPageCount_ on are past its end, and the
+  // pages of takenSinceMap_ were free in it and have been handed out since.
+  uint32_t mapPageCount_;
+  PageSet takenSinceMap_;
+  bool markedInUse_ = false;  // markInUse changed the map
 
   // Commits.
   int commitDepth_ = 0;
   uint64_t fileBytesAtBegin_ = 0;                              // the file's length when the commit began
-  PageSet allocatedInCommit_;                                  // free pages handed out during it
   std::unordered_map<uint32_t, std::vector<uint8_t>> held_;    // pages written during it
   std::vector<uint32_t> heldOrder_;                            // in the order first written
   std::string journalDatabase_;                                // empty: no journal

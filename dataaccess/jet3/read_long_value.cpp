@@ -69,4 +69,27 @@ std::vector<uint8_t> readLongValue(PageSource& source, const uint8_t* field, siz
   return value;
 }
 
+std::vector<uint32_t> longValuePages(PageSource& source, const uint8_t* field, size_t size) {
+  const uint32_t length = longValueLength(field, size);
+  const uint32_t kind = loadU32(field) & fmt::kLvKindMask;
+  if (kind == fmt::kLvInline) return {};
+  const uint32_t first = loadU32(field + 4);
+  if (kind == fmt::kLvSingleRow) return {fmt::pointerPage(first)};
+  if (kind != 0) badValue("種類が不明です。");
+  std::vector<uint32_t> pages;
+  std::unordered_set<uint32_t> visited;
+  uint64_t covered = 0;
+  for (uint32_t ptr = first; covered < length;) {
+    if (ptr == 0) badValue("LVAL の連鎖が値の長さに届く前に終わっています。");
+    if (!visited.insert(ptr).second) badValue("LVAL の連鎖が循環しています (ページ " + std::to_string(fmt::pointerPage(ptr)) + ")。");
+    pages.push_back(fmt::pointerPage(ptr));
+    if (fmt::pointerPage(ptr) == 0 || fmt::pointerPage(ptr) >= source.pageCount()) break;
+    const std::vector<uint8_t> row = lvalRow(source, ptr);
+    if (row.size() < fmt::kLvChainPointerSize) badValue("LVAL 行が短すぎます。");
+    covered += row.size() - fmt::kLvChainPointerSize;
+    ptr = loadU32(row.data());
+  }
+  return pages;
+}
+
 }  // namespace vellicor::jet3

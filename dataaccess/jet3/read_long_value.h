@@ -14,6 +14,11 @@ namespace vellicor::jet3 {
 // dao::Error on a malformed field, a pointer outside the file, a chain that loops or ends early.
 std::vector<uint8_t> readLongValue(PageSource& source, const uint8_t* field, size_t size);
 
+// The LVAL pages that the field's value lives on, in chain order (none for a value kept in the
+// row). A page outside the file ends the list (it is listed, not read); a malformed field or chain
+// throws dao::Error as readLongValue does.
+std::vector<uint32_t> longValuePages(PageSource& source, const uint8_t* field, size_t size);
+
 // The length the field announces (without reading the value).
 uint32_t longValueLength(const uint8_t* field, size_t size);
 

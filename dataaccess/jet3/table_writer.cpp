@@ -71,12 +71,12 @@ std::unique_ptr<TableWriter> TableWriter::create(Pager& pager, TableDefinition d
 void TableWriter::addRow(const uint8_t* row, size_t length) {
   if (pageNumber_ == 0 || !page_.fits(length)) {
     if (pageNumber_ != 0) {
-      queuePage(pageNumber_, page_.bytes());
+      retirePage();
       free_.pages().erase(pageNumber_);
-      pageDirty_ = false;
-      if (++pagesSinceCommit_ >= kCommitInterval) commit();
+      ++pagesSinceCommit_;
     }
     pageNumber_ = pager_.allocate();
+    pageListed_ = false;
     page_.reset(tdefPage_);
     owned_.pages().insert(pageNumber_);
     free_.pages().insert(pageNumber_);
@@ -85,6 +85,24 @@ void TableWriter::addRow(const uint8_t* row, size_t length) {
   std::memcpy(page_.append(length, rowNumber), row, length);
   pageDirty_ = true;
   ++rows_;
+  if (pagesSinceCommit_ + (longValuePages() - longValuePagesAtCommit_) >= kCommitInterval) commit();
+}
+
+void TableWriter::retirePage() {
+  if (pageListed_) {
+    retiredPage_ = pageNumber_;
+    retiredBytes_.assign(page_.bytes(), page_.bytes() + fmt::kPageSize);
+  } else {
+    queuePage(pageNumber_, page_.bytes());
+  }
+  pageDirty_ = false;
+}
+
+uint64_t TableWriter::longValuePages() const {
+  uint64_t n = 0;
+  for (const auto& lv : longValues_)
+    if (lv) n += lv->pages();
+  return n;
 }
 
 void TableWriter::queuePage(uint32_t page, const uint8_t* bytes) {
@@ -103,26 +121,33 @@ void TableWriter::flushRun() {
 
 void TableWriter::commit() {
   flushRun();  // full pages first: nothing refers to them yet
-  // The current pages, the maps and the row count change together: the current data page may be
-  // one an earlier commit already listed.
   Pager::CommitScope scope(pager_);
+  // Long values before the rows that point at them; then the maps that list the new data pages,
+  // the rows added to pages the file already lists, and right after them the row count. (The
+  // pager writes the pages new to the file, then the global map, then these in this order.)
+  for (auto& lv : longValues_)
+    if (lv) lv->commit();
+  owned_.store(pager_);
+  free_.store(pager_);
+  if (retiredPage_ != 0) {
+    pager_.write(retiredPage_, retiredBytes_.data());
+    retiredPage_ = 0;
+    retiredBytes_.clear();
+  }
   if (pageNumber_ != 0 && pageDirty_) {
     pager_.write(pageNumber_, page_.bytes());
     pageDirty_ = false;
   }
-  for (auto& lv : longValues_)
-    if (lv) lv->flush();
-  pager_.commitGlobalMap();
-  owned_.store(pager_);
-  free_.store(pager_);
-  for (auto& lv : longValues_)
-    if (lv) lv->storeMaps();
   uint8_t count[4];
   storeU32(count, rows_);
   pager_.writeBytes(tdefPage_, fmt::kTdefRowCount, count, sizeof count);
   scope.done();
+  pageListed_ = pageNumber_ != 0;
+  for (auto& lv : longValues_)
+    if (lv) lv->committed();
   committedRows_ = rows_;
   pagesSinceCommit_ = 0;
+  longValuePagesAtCommit_ = longValuePages();
 }
 
 }  // namespace vellicor::jet3

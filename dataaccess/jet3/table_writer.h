@@ -34,26 +34,31 @@ class TableWriter {
   LongValueWriter& longValues(size_t columnIndex) { return *longValues_[columnIndex]; }
 
   // Appends an encoded row, starting a new data page when the current one is full. Every
-  // kCommitInterval full pages the table is committed.
+  // kCommitInterval pages of rows and long values the table is committed.
   void addRow(const uint8_t* row, size_t length);
-  // Makes every row added so far durable and visible: current page and long-value pages, then
-  // the global map, the usage maps and the TDEF row count (the order documented in pager.h).
+  // Makes every row added so far durable and visible in one commit of the pager (pager.h): the
+  // long values and their maps, the data-page maps, the rows on pages the file already lists, and
+  // right after them the TDEF row count.
   void commit();
   uint32_t rowCount() const { return rows_; }
   uint32_t dataPages() const { return static_cast<uint32_t>(owned_.pages().size()); }
   bool uncommitted() const { return rows_ != committedRows_; }
 
-  // 16 MiB of rows: each commit waits for the disk (journal.h), so a long table commits seldom;
-  // what a killed run loses of a table it had not finished is at most this much.
+  // 16 MiB of rows and long values: each commit waits for the disk (journal.h), so a long table
+  // commits seldom; what a killed run loses of a table it had not finished is at most this much.
   static constexpr uint32_t kCommitInterval = 8192;
   // Full data pages that follow one another in the file go out in one write of up to this many.
   static constexpr uint32_t kWriteRunPages = 32;
 
  private:
   TableWriter(Pager& pager, TableDefinition def) : pager_(pager), def_(std::move(def)) {}
+  // Done with the current data page (it is full): queued for writing if the file does not list it
+  // yet, else kept for the next commit (a listed page is rewritten only inside a commit).
+  void retirePage();
   // Queues a full data page for writing (written at once when it does not follow the queued run).
   void queuePage(uint32_t page, const uint8_t* bytes);
   void flushRun();
+  uint64_t longValuePages() const;
 
   Pager& pager_;
   TableDefinition def_;
@@ -66,9 +71,13 @@ class TableWriter {
   DataPage page_;
   uint32_t pageNumber_ = 0;  // 0: no data page yet
   bool pageDirty_ = false;
+  bool pageListed_ = false;           // a commit has listed the current page in the file
+  uint32_t retiredPage_ = 0;          // a full listed page waiting for the next commit (0: none)
+  std::vector<uint8_t> retiredBytes_;
   uint32_t rows_ = 0;
   uint32_t committedRows_ = 0;
-  uint32_t pagesSinceCommit_ = 0;
+  uint32_t pagesSinceCommit_ = 0;     // data pages filled since the last commit
+  uint64_t longValuePagesAtCommit_ = 0;
   std::vector<uint8_t> run_;  // queued full pages, runPages_ of them from page runFirst_ on
   uint32_t runFirst_ = 0;
   uint32_t runPages_ = 0;
