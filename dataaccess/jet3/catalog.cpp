@@ -32,6 +32,9 @@ struct Catalog::Table {
   std::vector<UsageMap> indexMaps;                // per real index
   std::vector<std::vector<IndexEntry>> pending;   // per real index: entries of rows placed since the last commit
   std::vector<uint32_t> presetRoots;              // page for each index's first build (new file)
+  // The indexes did not list the rows as they stand (a commit cut short and its journal lost):
+  // pending holds every row's entries and the next commit builds the indexes anew.
+  bool rebuild = false;
 };
 
 namespace {
@@ -193,10 +196,14 @@ void placeRow(Pager& pager, Catalog::Table& t, const std::vector<Cell>& cells) {
   ++t.def.rowCount;
 }
 
-// Builds the indexes of a fresh table in bulk on their preset pages, from all its rows.
+// Builds the indexes of t in bulk from the entries of all its rows (in pending): a fresh table's
+// on their preset pages, an existing one's (whose indexes did not match its rows) on new pages,
+// the old ones released.
 void buildIndexes(Pager& pager, Catalog::Table& t) {
   for (size_t i = 0; i < t.def.realIndexes.size(); ++i) {
     uint32_t preset = i < t.presetRoots.size() ? t.presetRoots[i] : 0;
+    for (uint32_t p : t.indexMaps[i].pages().members()) pager.release(p);
+    t.indexMaps[i].pages().clear();
     std::vector<BuiltPage> built;
     const uint32_t root = buildIndexTree(
         t.pending[i], t.tdefPage,
@@ -220,6 +227,7 @@ void buildIndexes(Pager& pager, Catalog::Table& t) {
     t.pending[i].clear();
   }
   t.presetRoots.clear();
+  t.rebuild = false;
 }
 
 // Inserts the entries of the rows placed since the last commit into t's existing indexes, in
@@ -263,7 +271,7 @@ void Catalog::commit(std::vector<Table*> changed) {
     if (t->lastPage) pager_.write(t->lastPage, t->last.bytes());
   }
   for (Table* t : changed) {
-    if (t->presetRoots.empty()) {
+    if (t->presetRoots.empty() && !t->rebuild) {
       insertPending(pager_, *t);
     } else {
       buildIndexes(pager_, *t);
@@ -390,6 +398,34 @@ std::unique_ptr<Catalog> Catalog::create(Pager& pager, uint16_t codePage, double
   return c;
 }
 
+namespace {
+
+// Whether every index of t lists exactly the entries of its rows (fromRows, sorted here) with a
+// distinct-key count not below theirs. Jet leaves the count above the real one after deletions;
+// anything else (an entry missing or extra, a tree that cannot be read) is what a commit cut
+// short leaves when its journal is lost.
+bool indexesListRows(Pager& pager, const Catalog::Table& t, std::vector<std::vector<IndexEntry>>& fromRows) {
+  for (size_t i = 0; i < t.def.realIndexes.size(); ++i) {
+    std::vector<IndexEntry>& want = fromRows[i];
+    std::sort(want.begin(), want.end());
+    std::vector<IndexEntry> have;
+    try {
+      readIndexTree([&](uint32_t n, Page& p) { pager.read(n, p.data()); }, t.def.realIndexes[i].rootPage, t.tdefPage,
+                    have);
+    } catch (const dao::Error&) {
+      return false;
+    }
+    if (have != want) return false;
+    uint32_t distinct = 0;
+    for (size_t k = 0; k < want.size(); ++k)
+      if (k == 0 || want[k].key != want[k - 1].key) ++distinct;
+    if (t.def.realIndexes[i].distinctKeys < distinct) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
   std::unique_ptr<Catalog> c(new Catalog(pager));
   auto loadTable = [&](uint32_t tdefPage) {
@@ -416,14 +452,26 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
     }
     RowCursor cursor(reader, info);
     uint32_t rows = 0;
+    std::vector<std::vector<IndexEntry>> fromRows(t->def.realIndexes.size());
     while (cursor.next()) {
       ++rows;
+      for (size_t i = 0; i < t->def.realIndexes.size(); ++i) {
+        IndexEntry e;
+        e.key = keyOf(t->def, t->def.realIndexes[i], cursor.fields());
+        e.page = fmt::pointerPage(cursor.rowPointer());
+        e.row = fmt::pointerRow(cursor.rowPointer());
+        fromRows[i].push_back(std::move(e));
+      }
       if (tdefPage == fmt::kMSysACEsTdef && c->longSid_.empty()) {
         const FieldBytes& sid = cursor.fields()[msysaces::kSid];
         if (sid.present && sid.size == ourLongSid().size()) c->longSid_.assign(sid.data, sid.data + sid.size);
       }
     }
     t->def.rowCount = rows;
+    if (!indexesListRows(pager, *t, fromRows)) {
+      t->rebuild = true;
+      t->pending = std::move(fromRows);
+    }
     return t;
   };
   c->objectsTable_ = loadTable(fmt::kMSysObjectsTdef);
