@@ -64,9 +64,6 @@ class Pager {
   // Frees the page after the current commit has written what stopped referring to it (step 4).
   void release(uint32_t page);
   bool inUse(uint32_t page) const { return page < pageCount_ && !free_.contains(page); }
-  // Whether the file's global map, as last committed, shows the page free or past its end: a page
-  // nothing in the file refers to, which may be written outside a commit.
-  bool unreferenced(uint32_t page) const { return page >= mapPageCount_ || takenSinceMap_.contains(page); }
   // Marks pages that the global map shows free in use (for a file whose tables refer to pages its
   // map lost); written by the next commit (see commitMap).
   void markInUse(const std::vector<uint32_t>& pages);
@@ -122,6 +119,9 @@ class Pager {
   FileIo& file() { return *file_; }
 
  private:
+  // Whether the file's global map, as last committed, shows the page free or past its end: a page
+  // nothing in the file refers to (written before the map, and not saved in the journal).
+  bool unreferenced(uint32_t page) const { return page >= mapPageCount_ || takenSinceMap_.contains(page); }
   // Whether the in-memory map differs from the one in the file.
   bool mapChanged() const;
   // Puts the global map (its bitmap pages in the reference form, then page 1) among the pages

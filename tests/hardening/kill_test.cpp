@@ -4,11 +4,7 @@
 // read to its end and every index verify. VELLICOR_KILL_COUNT sets the number of kills (30 by
 // default) and VELLICOR_KILL_SEED the random sequence.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -20,8 +16,6 @@
 #include "hardening/hardening_support.h"
 #include "support/writer_support.h"
 
-extern char** environ;
-
 using namespace vellicor::hardening;
 
 namespace {
@@ -32,31 +26,8 @@ long envNumber(const char* name, long fallback) {
 }
 
 pid_t startRun(const std::string& source, const std::string& out) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const std::string binary = vellicorBinary();
-  std::vector<std::string> words = {binary, "run", "-s", source, "-u", "demo", "-o", out, "--views", "--synonyms",
-                                    "--sequences", "--yes", "--quiet", "--connect", kSqliteTemplate};
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + binary);
-  return pid;
-}
-
-// Waits for the child; true when it was killed (rather than ending by itself).
-bool reap(pid_t pid, int* exitCode = nullptr) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return WIFSIGNALED(status);
+  return startVellicor({"run", "-s", source, "-u", "demo", "-o", out, "--views", "--synonyms", "--sequences", "--yes",
+                        "--quiet", "--connect", kSqliteTemplate});
 }
 
 TEST(KilledConversion, FileLeftAtAnyMomentReadsEverywhere) {
@@ -68,7 +39,7 @@ TEST(KilledConversion, FileLeftAtAnyMomentReadsEverywhere) {
   const auto start = std::chrono::steady_clock::now();
   int code = -1;
   const std::string whole = dir.path("whole.mdb");
-  reap(startRun(source, whole), &code);
+  reapChild(startRun(source, whole), &code);
   const auto duration = std::chrono::steady_clock::now() - start;
   ASSERT_EQ(code, 0);
   const FileVerdict reference = verifyFile(whole);
@@ -87,7 +58,7 @@ TEST(KilledConversion, FileLeftAtAnyMomentReadsEverywhere) {
     const pid_t pid = startRun(source, out);
     std::this_thread::sleep_for(std::chrono::microseconds(us));
     ::kill(pid, SIGKILL);
-    if (reap(pid)) ++killed;
+    if (reapChild(pid)) ++killed;
     std::error_code ec;
     if (!std::filesystem::exists(out) || std::filesystem::file_size(out, ec) == 0) {
       ++absent;
