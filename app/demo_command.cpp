@@ -24,7 +24,7 @@ struct TempDir {
   std::filesystem::path path;
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vellicor-demo-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw dao::Error("一時フォルダを作成できません。");
+    if (::mkdtemp(pattern.data()) == nullptr) throw dao::ioFailure("一時フォルダを作成できません。");
     path = pattern;
   }
   ~TempDir() {

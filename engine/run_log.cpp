@@ -22,7 +22,7 @@ void RunLog::open(const std::string& path, bool append) {
   std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
   if (f == nullptr) {
     const int err = errno;
-    throw dao::Error("ログファイル '" + path + "' を開けません。(" + std::strerror(err) + ")");
+    throw dao::ioFailure("ログファイル '" + path + "' を開けません。(" + std::strerror(err) + ")", dao::errnum::kCannotOpenFile);
   }
   file_ = f;
   path_ = path;
@@ -33,7 +33,7 @@ void RunLog::writeLine(const std::string& line) {
   const std::string text = line + "\r\n";
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
     const int err = errno;
-    throw dao::Error("ログファイル '" + path_ + "' に書き込めません。(" + std::strerror(err) + ")");
+    throw dao::ioFailure("ログファイル '" + path_ + "' に書き込めません。(" + std::strerror(err) + ")");
   }
 }
 

@@ -48,7 +48,7 @@ constexpr int32_t kAcmFull = 0x000FFFFF;
 constexpr uint32_t kSystemObjectFlags = 0x80000002u;
 
 [[noreturn]] void corrupt(const std::string& what) {
-  throw dao::Error("データベースのシステムカタログが壊れています: " + what);
+  throw dao::damagedFile("データベースのシステムカタログが壊れています: " + what);
 }
 
 // One column's value as the key builder and the row encoder see it.
@@ -171,7 +171,7 @@ void placeRow(Pager& pager, Catalog::Table& t, const std::vector<Cell>& cells) {
   }
   uint8_t row[fmt::kPageSize];
   const size_t length = encodeRow(t.layout, values.data(), row, fmt::kMaxRowSize);
-  if (length == 0) throw dao::Error("システムカタログの行が大きすぎます。");
+  if (length == 0) throw dao::formatLimit("システムカタログの行が大きすぎます。");
   if (t.lastPage == 0 || !t.last.fits(length)) {
     if (t.lastPage != 0) {
       t.pendingPages.emplace_back(t.lastPage, std::vector<uint8_t>(t.last.bytes(), t.last.bytes() + fmt::kPageSize));

@@ -86,7 +86,7 @@ class PosixFile : public FileIo {
 
  private:
   [[noreturn]] void fail(const char* what, int err) const {
-    throw dao::Error("ファイル '" + path_ + "' の" + what + "に失敗しました: " + reason(err) + "。", 3043);
+    throw dao::ioFailure("ファイル '" + path_ + "' の" + what + "に失敗しました: " + reason(err) + "。");
   }
 
   std::string path_;
@@ -109,9 +109,9 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
   if (fd < 0) {
     const int err = errno;
     if (mode == OpenMode::kCreateNew && err == EEXIST) {
-      throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
+      throw dao::Error("データベース '" + path + "' は既に存在します。", dao::errnum::kDatabaseExists);
     }
-    throw dao::Error("ファイル '" + path + "' を開けません: " + reason(err) + "。", 3044);
+    throw dao::Error("ファイル '" + path + "' を開けません: " + reason(err) + "。", dao::errnum::kNotAValidPath);
   }
   // A file marked read-only (no write permission for anyone) is not written, even by a user whom
   // the system would let write it (root), as Jet refuses read-only files for exclusive use.
@@ -119,7 +119,7 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
       ::close(fd);
-      throw dao::Error("ファイル '" + path + "' は読み取り専用のため、書き込み用に開けません。", 3051);
+      throw dao::Error("ファイル '" + path + "' は読み取り専用のため、書き込み用に開けません。", dao::errnum::kCannotOpenFile);
     }
   }
   // Our engine cannot share a file with another writer, so every read-write open locks the file
@@ -130,15 +130,15 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
       const int err = errno;
       ::close(fd);
       if (err == EWOULDBLOCK && mode == OpenMode::kLockToReplace) {
-        throw dao::Error("ファイル '" + path + "' は他の処理が使用中のため、置き換えられません。", 3045);
+        throw dao::Error("ファイル '" + path + "' は他の処理が使用中のため、置き換えられません。", dao::errnum::kFileInUse);
       }
       if (err == EWOULDBLOCK) {
         throw dao::Error(mode == OpenMode::kOpenReadOnly
                              ? "ファイル '" + path + "' は他のユーザーが排他モードで使用中のため開けません。"
                              : "ファイル '" + path + "' は他のユーザーが使用中のため、排他モードで開けません。",
-                         3045);
+                         dao::errnum::kFileInUse);
       }
-      throw dao::Error("ファイル '" + path + "' をロックできません: " + reason(err) + "。", 3045);
+      throw dao::Error("ファイル '" + path + "' をロックできません: " + reason(err) + "。", dao::errnum::kFileInUse);
     }
   }
   return std::make_unique<PosixFile>(path, fd);

@@ -32,7 +32,7 @@ uint16_t codePageOfLocale(const std::string& locale) {
   if (at == std::string::npos) return fmt::kCodePage1252;
   unsigned long cp = std::strtoul(locale.c_str() + at + 3, nullptr, 10);
   if (cp != fmt::kCodePage932 && cp != fmt::kCodePage1252) {
-    throw dao::Error("ロケール '" + locale + "' のコードページ " + std::to_string(cp) + " には対応していません。", 3129);
+    throw dao::Error("ロケール '" + locale + "' のコードページ " + std::to_string(cp) + " には対応していません。", dao::errnum::kInvalidSql);
   }
   return static_cast<uint16_t>(cp);
 }
@@ -64,10 +64,10 @@ std::vector<uint32_t> pagesMarkedFree(const std::string& path, JetFileReader& re
     const std::string& table = claims.tableName(c.tdefPage);
     throw dao::Error("ファイル '" + path + "' は途中で切れています (" + (table.empty() ? "" : "テーブル '" + table + "' の") +
                          pageRoleName(c.role) + "のページ " + std::to_string(c.page) + " がファイルの外にあります)。",
-                     3049);
+                     dao::errnum::kDatabaseCorrupt);
   }
   if (!claims.faults.empty()) {
-    throw dao::Error("データベース '" + path + "' は壊れています: " + claims.faults.front().description, 3049);
+    throw dao::Error("データベース '" + path + "' は壊れています: " + claims.faults.front().description, dao::errnum::kDatabaseCorrupt);
   }
   std::vector<uint32_t> lost;
   for (const PageClaim& c : claims.claims)
@@ -94,7 +94,7 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
   // open meanwhile, nor open it.
   std::unique_ptr<FileIo> replaced;
   if (::access(path.c_str(), F_OK) == 0) {
-    if (!replaceExisting) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
+    if (!replaceExisting) throw dao::Error("データベース '" + path + "' は既に存在します。", dao::errnum::kDatabaseExists);
     replaced = opener(path, OpenMode::kLockToReplace);
   }
   // The new file is built under a temporary name beside the target and linked (or renamed over
@@ -126,13 +126,13 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
       // The replaced file's journal goes with it, then the new file takes the name.
       ::unlink(journalPath(path).c_str());
       if (::rename(building.c_str(), path.c_str()) != 0) {
-        throw dao::Error("データベース '" + path + "' を置き換えられません: " + std::strerror(errno) + "。", 3044);
+        throw dao::Error("データベース '" + path + "' を置き換えられません: " + std::strerror(errno) + "。", dao::errnum::kNotAValidPath);
       }
       replaced->close();
     } else if (::link(building.c_str(), path.c_str()) != 0) {
       const int err = errno;
-      if (err == EEXIST) throw dao::Error("データベース '" + path + "' は既に存在します。", 3204);
-      throw dao::Error("データベース '" + path + "' を作成できません: " + std::strerror(err) + "。", 3044);
+      if (err == EEXIST) throw dao::Error("データベース '" + path + "' は既に存在します。", dao::errnum::kDatabaseExists);
+      throw dao::Error("データベース '" + path + "' を作成できません: " + std::strerror(err) + "。", dao::errnum::kNotAValidPath);
     }
     db->pager_->enableJournal(path, opener);
   } catch (...) {
@@ -157,7 +157,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   uint64_t size = file->size();
   if (size < fmt::kPageSize * 20u) {
     file->close();
-    throw dao::Error("ファイル '" + path + "' は Jet 3 (Access 97) のデータベースではありません (ファイルが短すぎます)。", 3343);
+    throw dao::Error("ファイル '" + path + "' は Jet 3 (Access 97) のデータベースではありません (ファイルが短すぎます)。", dao::errnum::kUnrecognizedFormat);
   }
   file->readAt(0, page0, sizeof page0);
   DatabaseHeader h;
@@ -169,7 +169,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   }
   if (h.databaseKey != 0 || h.hasPassword()) {
     file->close();
-    throw dao::Error("データベース '" + path + "' は暗号化またはパスワードで保護されているため開けません。", 3031);
+    throw dao::Error("データベース '" + path + "' は暗号化またはパスワードで保護されているため開けません。", dao::errnum::kNotAValidPassword);
   }
   // A commit that was interrupted is rolled back first (a read-only open reads the old pages from
   // the journal instead).
@@ -220,12 +220,12 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
 }
 
 void JetDatabase::checkOpen() const {
-  if (closed_) throw dao::Error("データベース '" + path_ + "' は既に閉じられています。", 3420);
+  if (closed_) throw dao::Error("データベース '" + path_ + "' は既に閉じられています。", dao::errnum::kObjectClosed);
 }
 
 void JetDatabase::checkWritable() const {
   checkOpen();
-  if (readOnly_) throw dao::Error("データベース '" + path_ + "' は読み取り専用で開かれています。", 3027);
+  if (readOnly_) throw dao::Error("データベース '" + path_ + "' は読み取り専用で開かれています。", dao::errnum::kReadOnly);
 }
 
 uint32_t JetDatabase::findTable(const std::string& utf8Name) const {
@@ -244,7 +244,7 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
   checkWritable();
   const std::string& table = def.name();
   if (auto bad = checkName(table, *codePage_)) {
-    throw dao::Error("テーブル名 '" + table + "' は使用できません: " + *bad, 3125);
+    throw dao::Error("テーブル名 '" + table + "' は使用できません: " + *bad, dao::errnum::kNotAValidName);
   }
   std::string nameBytes;
   codePage_->encode(table, nameBytes);
@@ -253,18 +253,18 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
     // other second bytes, count as the same name. Name the table it clashes with.
     std::string existingName;
     codePage_->decode(*existing, existingName);
-    if (existingName == table) throw dao::Error("テーブル '" + table + "' は既に存在します。", 3010);
+    if (existingName == table) throw dao::Error("テーブル '" + table + "' は既に存在します。", dao::errnum::kTableExists);
     throw dao::Error("テーブル '" + table + "' は既存のテーブル '" + existingName +
                          "' と同じ名前とみなされるため作成できません。",
-                     3010);
+                     dao::errnum::kTableExists);
   }
   if (def.fields().empty()) {
-    throw dao::Error("テーブル '" + table + "' にはフィールドが定義されていないため追加できません。", 3264);
+    throw dao::Error("テーブル '" + table + "' にはフィールドが定義されていないため追加できません。", dao::errnum::kNoFields);
   }
   if (def.fields().size() > fmt::kMaxColumns) {
     throw dao::Error("テーブル '" + table + "' のフィールドが多すぎます (" + std::to_string(def.fields().size()) +
                          " 個、最大 255 個)。",
-                     3190);
+                     dao::errnum::kTooManyFields);
   }
   TableDefinition td;
   td.tableType = fmt::kTableTypeUser;
@@ -272,24 +272,24 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
   std::vector<std::vector<uint8_t>> keys;
   for (const dao::FieldDef& f : def.fields()) {
     const std::string where = "テーブル '" + table + "' のフィールド '" + f.name + "'";
-    if (auto bad = checkName(f.name, *codePage_)) throw dao::Error(where + " の名前は使用できません: " + *bad, 3125);
+    if (auto bad = checkName(f.name, *codePage_)) throw dao::Error(where + " の名前は使用できません: " + *bad, dao::errnum::kNotAValidName);
     ColumnDef c;
     bool fixed;
     if (!columnOf(f.type, f.size, c.type, c.length, fixed)) {
       throw dao::Error(where + " のデータ型 " + dao::dataTypeName(f.type) + " (" + std::to_string(f.type) +
                            ") は Jet 3 (Access 97) のデータベースでは使用できません。",
-                       3259);
+                       dao::errnum::kInvalidFieldType);
     }
     if ((f.type == dao::dbText || f.type == dao::dbBinary) && f.size &&
         (*f.size < 1 || *f.size > static_cast<int32_t>(fmt::kMaxTextLength))) {
-      throw dao::Error(where + " のサイズ " + std::to_string(*f.size) + " は範囲外です (1 ～ 255)。", 3259);
+      throw dao::Error(where + " のサイズ " + std::to_string(*f.size) + " は範囲外です (1 ～ 255)。", dao::errnum::kInvalidFieldType);
     }
     std::string nb;
     codePage_->encode(f.name, nb);
     std::vector<uint8_t> key;
     appendTextKeyGeneral(key, nb, true);
     for (const auto& k : keys)
-      if (k == key) throw dao::Error(where + " は既に存在します。", 3191);
+      if (k == key) throw dao::Error(where + " は既に存在します。", dao::errnum::kFieldExists);
     keys.push_back(std::move(key));
     c.number = static_cast<uint16_t>(td.columns.size());
     c.numberAgain = static_cast<uint16_t>(c.number + 1);  // what Jet 3.5 writes in user tables
@@ -309,7 +309,7 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
   td.maxColumns = static_cast<uint16_t>(td.columns.size());
   const RowLayout layout = RowLayout::fromDefinition(td);
   if (encodedRowLength(layout, 0) > fmt::kMaxRowSize) {
-    throw dao::Error("テーブル '" + table + "' のフィールドの合計サイズが大きすぎるため、レコードが 1 ページに収まりません。", 3047);
+    throw dao::Error("テーブル '" + table + "' のフィールドの合計サイズが大きすぎるため、レコードが 1 ページに収まりません。", dao::errnum::kRecordTooLarge);
   }
   pager_->requirePages(8, true);
   std::unique_ptr<TableWriter> writer = TableWriter::create(*pager_, std::move(td));
@@ -341,7 +341,7 @@ void JetDatabase::commitTables() {
 std::unique_ptr<dao::Recordset> JetDatabase::openRecordset(const std::string& source, int type) {
   checkOpen();
   const uint32_t tdef = findTable(source);
-  if (tdef == 0) throw dao::Error("テーブル '" + source + "' が見つかりません。", 3078);
+  if (tdef == 0) throw dao::Error("テーブル '" + source + "' が見つかりません。", dao::errnum::kTableNotFound);
   return std::make_unique<JetRecordset>(*this, source, tdef, type);
 }
 

@@ -28,7 +28,7 @@ class JetWorkspace : public dao::Workspace {
 
  private:
   void checkOpen() const {
-    if (closed_) throw dao::Error("ワークスペースは既に閉じられています。", 3420);
+    if (closed_) throw dao::Error("ワークスペースは既に閉じられています。", dao::errnum::kObjectClosed);
   }
   FileOpener opener_;
   bool closed_ = false;

@@ -71,13 +71,13 @@ std::string setAside(const std::string& path) {
     const std::string target = path + kSetAsideSuffix + std::to_string(n);
     if (::access(target.c_str(), F_OK) == 0 || errno != ENOENT) continue;
     if (::rename(path.c_str(), target.c_str()) != 0) {
-      throw dao::Error("ジャーナル '" + path + "' を '" + target + "' に移せません: " + std::strerror(errno) + "。", 3043);
+      throw dao::Error("ジャーナル '" + path + "' を '" + target + "' に移せません: " + std::strerror(errno) + "。", dao::errnum::kDiskOrNetworkError);
     }
     return target;
   }
   throw dao::Error("ジャーナル '" + path + "' を移す先の名前がありません (" + path + kSetAsideSuffix + "1 から " +
                        std::to_string(kMaxSetAside) + " まで使われています)。",
-                   3043);
+                   dao::errnum::kDiskOrNetworkError);
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ std::vector<uint8_t> encodeJournal(const Journal& j) {
   p += kHeaderSize;
   for (const Journal::Image& im : j.images) {
     if (im.bytes.size() != fmt::kPageSize || im.afterHashes.size() != kSectorsPerPage) {
-      throw dao::Error("ジャーナルのページの大きさが正しくありません。");
+      throw dao::damagedFile("ジャーナルのページの大きさが正しくありません。");
     }
     storeU32(p, im.page);
     p += 4;
@@ -235,7 +235,7 @@ bool recoverInterruptedCommit(const std::string& databasePath, FileIo& database,
   }
   // Rolled back, or incomplete (the database was not touched yet): the journal goes.
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", 3043);
+    throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", dao::errnum::kDiskOrNetworkError);
   }
   return j.has_value();
 }

@@ -20,7 +20,7 @@ void LongValueWriter::inlineHeader(size_t size, uint8_t header[fmt::kLongValueHe
 
 void LongValueWriter::store(const uint8_t* data, size_t size, uint8_t header[fmt::kLongValueHeaderSize]) {
   std::memset(header, 0, fmt::kLongValueHeaderSize);
-  if (size > fmt::kLvLengthMask) throw dao::Error("長い値が大きすぎます。");
+  if (size > fmt::kLvLengthMask) throw dao::formatLimit("長い値が大きすぎます。");
   if (size <= fmt::kLvMaxPieceOnPage) {
     if (sharedPage_ == 0 || !shared_.fits(size)) {
       if (sharedPage_ != 0) {
@@ -91,7 +91,7 @@ void LongValueWriter::spill(LongValueChain& chain, std::string& buffer) {
 void LongValueWriter::finishChain(LongValueChain& chain, const std::string& buffer,
                                   uint8_t header[fmt::kLongValueHeaderSize]) {
   const uint64_t total = chain.written + buffer.size();
-  if (total > fmt::kLvLengthMask) throw dao::Error("長い値が大きすぎます。");
+  if (total > fmt::kLvLengthMask) throw dao::formatLimit("長い値が大きすぎます。");
   writePiece(pager_, chain.currentPage, 0, reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
   owned_.pages().insert(chain.currentPage);
   std::memset(header, 0, fmt::kLongValueHeaderSize);

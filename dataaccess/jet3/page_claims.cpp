@@ -54,11 +54,11 @@ class Walk {
     claim(holder, holderRole, tdef);
     try {
       if (holder == 0 || holder >= reader_.pageCount()) {
-        throw dao::Error("行 " + std::to_string(mapRow) + " のページ " + std::to_string(holder) + " がファイルの範囲外です。");
+        throw dao::damagedFile("行 " + std::to_string(mapRow) + " のページ " + std::to_string(holder) + " がファイルの範囲外です。");
       }
       const auto page = reader_.page(holder);
       const RowSlot slot = rowSlot(*page, holder, fmt::pointerRow(mapRow));
-      if (slot.deleted()) throw dao::Error(rowPlace(holder, fmt::pointerRow(mapRow)) + " は削除されています。");
+      if (slot.deleted()) throw dao::damagedFile(rowPlace(holder, fmt::pointerRow(mapRow)) + " は削除されています。");
       const uint8_t* row = page->data() + slot.start;
       if (slot.size() >= 1 && row[0] == fmt::kMapReference) {
         for (size_t k = 0; k < (slot.size() - 1u) / 4; ++k) {

@@ -22,7 +22,7 @@ constexpr uint32_t kReservePages = 256;
 constexpr uint32_t kGlobalWindowBits = static_cast<uint32_t>(fmt::kMapInlineBits);
 
 [[noreturn]] void tooLarge() {
-  throw dao::Error("データベースのサイズが上限の 1 GB を超えるため、これ以上書き込めません。", 3011);
+  throw dao::formatLimit("データベースのサイズが上限の 1 GB を超えるため、これ以上書き込めません。", dao::errnum::kObjectNotFound);
 }
 
 }  // namespace
@@ -87,12 +87,12 @@ void Pager::loadGlobalMap() {
   read(fmt::kGlobalMapPage, page);
   const uint16_t rows = loadU16(page + fmt::kDataRowCount);
   if (page[0] != fmt::kPageData || rows < 1 || rows > fmt::kMaxRowsPerPage) {
-    throw dao::Error("データベースの使用状況マップ (ページ 1) が壊れています。");
+    throw dao::damagedFile("データベースの使用状況マップ (ページ 1) が壊れています。");
   }
   auto rowBounds = [&](uint16_t r, uint16_t& start, uint16_t& end) {
     start = loadU16(page + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
     end = r == 0 ? fmt::kPageSize : loadU16(page + fmt::kDataRowTable + 2 * (r - 1)) & fmt::kRowOffsetMask;
-    if (start >= end || start < fmt::kDataHeaderSize) throw dao::Error("データベースの使用状況マップ (ページ 1) が壊れています。");
+    if (start >= end || start < fmt::kDataHeaderSize) throw dao::damagedFile("データベースの使用状況マップ (ページ 1) が壊れています。");
   };
   uint16_t s0, e0;
   rowBounds(0, s0, e0);
@@ -166,7 +166,7 @@ std::vector<uint8_t>& Pager::held(uint32_t page, bool readFirst) {
 
 void Pager::checkUsable() const {
   if (failure_) {
-    throw dao::Error("先の書き込みが失敗したため、データベースにはこれ以上書き込めません (" + *failure_ + ")", 3043);
+    throw dao::Error("先の書き込みが失敗したため、データベースにはこれ以上書き込めません (" + *failure_ + ")", dao::errnum::kDiskOrNetworkError);
   }
 }
 
@@ -279,7 +279,7 @@ void Pager::endCommit() {
         writeHeld();
         file_->sync();
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-          throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", 3043);
+          throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", dao::errnum::kDiskOrNetworkError);
         }
       } catch (...) {
         // Put the old pages back while the file can still be written; when it cannot, the

@@ -13,7 +13,7 @@ namespace vellicor::jet3 {
 namespace {
 
 [[noreturn]] void badValue(const std::string& what) {
-  throw dao::Error("メモ型または OLE オブジェクト型の値が壊れています: " + what);
+  throw dao::damagedFile("メモ型または OLE オブジェクト型の値が壊れています: " + what);
 }
 
 // The bytes of the LVAL row at ptr, copied out of its page.
