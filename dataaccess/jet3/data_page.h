@@ -37,8 +37,7 @@ class DataPage {
     for (uint16_t r = 0; r < rows_; ++r) {
       const uint16_t o = loadU16(bytes_ + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
       if (o < slotsEnd || o > fmt::kPageSize) {
-        throw dao::damagedFile("データ ページが壊れています (行 " + std::to_string(r) + " の位置 " + std::to_string(o) + ")。",
-                         dao::errnum::kDatabaseCorrupt);
+        throw dao::damagedFile("データ ページが壊れています (行 " + std::to_string(r) + " の位置 " + std::to_string(o) + ")。");
       }
       if (o < lowest_) lowest_ = o;
     }
