@@ -1,6 +1,7 @@
 // Fuzz target: the commit journal's decoder on arbitrary bytes (as found beside a database after a
 // crash), as they are and with their checksum made right, so that the decoder's checks of the
-// contents are reached too. Whatever decodes must encode back to the same bytes.
+// contents are reached too. A journal of the current version must encode back to the very bytes it
+// came from; one of the first version (a whole-page hash per image) is only read, never written.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,9 +11,14 @@
 
 namespace {
 
+// The magic of the journal's first version.
+constexpr char kFirstVersionMagic[8] = {'V', 'L', 'C', 'J', 'R', 'N', 'L', '1'};
+
 void decodeAndCompare(const uint8_t* data, size_t size) {
   const auto journal = vellicor::jet3::decodeJournal(data, size);
   if (!journal) return;
+  const bool firstVersion = size >= sizeof kFirstVersionMagic && std::memcmp(data, kFirstVersionMagic, sizeof kFirstVersionMagic) == 0;
+  if (firstVersion) return;
   const std::vector<uint8_t> again = vellicor::jet3::encodeJournal(*journal);
   if (again.size() != size || std::memcmp(again.data(), data, size) != 0) std::abort();
 }
