@@ -14,7 +14,9 @@
 // Steps 2 to 5 are one commit of the pager: the pages are written only after the pages they
 // replace are saved in the journal, so a crash anywhere in them is rolled back by the next open
 // (journal.h). Programs that ignore the journal may see such a commit half done: catalog rows that
-// the indexes and row counts do not list yet, or an index that lists some of them.
+// the indexes and row counts do not list yet, or an index that lists some of them. A file left so
+// and opened again without its journal is mended by the next append: load() compares the indexes
+// with the rows, and where they differ the next commit builds them anew from the rows.
 //
 // Security rows: every object gets the ACE rows Jet 3.5 gives it. The workgroup's own account is
 // a 102-byte SID that differs from one workgroup to another; files made here use kLongSid (a
