@@ -137,7 +137,8 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
   // 4. Open it exclusively for the whole run.
   try {
     res.output = res.jetWorkspace->openDatabase(filename, 1);  // and opened exclusively
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    host.setMessage(describe(e));  // why: a file in use, damaged or cut short (naming the table and page)
     host.messageBox("MDBファイルのオープンに失敗しました。", "MDBファイルオープンエラー");
     res.closeAll(nullptr);
     return RunEnding::OpenFailed;

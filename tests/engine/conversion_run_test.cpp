@@ -226,6 +226,8 @@ TEST_F(FakeRunTest, CreationAndOpenFailuresHaveTheirOwnBoxes) {
   ASSERT_EQ(run(true, false), RunEnding::OpenFailed);  // no file to open
   EXPECT_EQ(host.only("box:"),
             (std::vector<std::string>{"MDBファイルオープンエラー|MDBファイルのオープンに失敗しました。"}));
+  // The status line says why before the box.
+  EXPECT_EQ(host.only("msg:").back(), "ファイルが見つかりません。");
   EXPECT_FALSE(std::filesystem::exists(log));
   EXPECT_EQ(world.calls.back(), "Close odbc ws");
 }
