@@ -183,6 +183,38 @@ TEST_F(JournalMatching, AnythingElseIsAnotherFile) {
   EXPECT_FALSE(match().belongs);
 }
 
+// A database or journal file that passes every call on until the process it stands for has
+// died: then every further write, sync and truncate fails. Counts the journal's syncs, which
+// mark the commits.
+class InterruptibleFile : public jet3::FileIo {
+ public:
+  InterruptibleFile(std::unique_ptr<jet3::FileIo> real, long& journalsSynced, bool& dead, bool journal,
+                    const char* death)
+      : real_(std::move(real)), journalsSynced_(journalsSynced), dead_(dead), journal_(journal), death_(death) {}
+  void readAt(uint64_t o, void* b, size_t n) override { real_->readAt(o, b, n); }
+  void sync() override {
+    check();
+    real_->sync();
+    if (journal_) ++journalsSynced_;
+  }
+  uint64_t size() override { return real_->size(); }
+  void truncate(uint64_t n) override {
+    check();
+    real_->truncate(n);
+  }
+  void close() override { real_->close(); }
+
+ protected:
+  void check() const {
+    if (dead_) throw dao::Error(death_);
+  }
+  std::unique_ptr<jet3::FileIo> real_;
+  long& journalsSynced_;
+  bool& dead_;
+  bool journal_;
+  const char* death_;
+};
+
 // A file that stops writing for good after a set number of writes once the journal of a given
 // commit is on the disk, as when the process dies in the middle of that commit: the journal stays.
 struct Death {
@@ -192,11 +224,11 @@ struct Death {
   bool dead = false;
 };
 
-class DyingFile : public jet3::FileIo {
+class DyingFile : public InterruptibleFile {
  public:
   DyingFile(std::unique_ptr<jet3::FileIo> real, Death& death, bool journal)
-      : real_(std::move(real)), death_(death), journal_(journal) {}
-  void readAt(uint64_t o, void* b, size_t n) override { real_->readAt(o, b, n); }
+      : InterruptibleFile(std::move(real), death.journalsSynced, death.dead, journal, "プロセスが終了しました"),
+        death_(death) {}
   void writeAt(uint64_t o, const void* b, size_t n) override {
     if (!journal_ && death_.journalsSynced == death_.commit && death_.writesLeft >= 0 && death_.writesLeft-- == 0) {
       death_.dead = true;
@@ -204,25 +236,9 @@ class DyingFile : public jet3::FileIo {
     check();
     real_->writeAt(o, b, n);
   }
-  void sync() override {
-    check();
-    real_->sync();
-    if (journal_) ++death_.journalsSynced;
-  }
-  uint64_t size() override { return real_->size(); }
-  void truncate(uint64_t n) override {
-    check();
-    real_->truncate(n);
-  }
-  void close() override { real_->close(); }
 
  private:
-  void check() const {
-    if (death_.dead) throw dao::Error("プロセスが終了しました");
-  }
-  std::unique_ptr<jet3::FileIo> real_;
   Death& death_;
-  bool journal_;
 };
 
 std::unique_ptr<dao::Workspace> dyingWorkspace(Death& death) {
@@ -541,11 +557,10 @@ struct Tear {
   bool dead = false;
 };
 
-class TearingFile : public jet3::FileIo {
+class TearingFile : public InterruptibleFile {
  public:
   TearingFile(std::unique_ptr<jet3::FileIo> real, Tear& tear, bool journal)
-      : real_(std::move(real)), tear_(tear), journal_(journal) {}
-  void readAt(uint64_t o, void* b, size_t n) override { real_->readAt(o, b, n); }
+      : InterruptibleFile(std::move(real), tear.journalsSynced, tear.dead, journal, "電源が切れました"), tear_(tear) {}
   void writeAt(uint64_t o, const void* b, size_t n) override {
     check();
     if (!journal_ && tear_.journalsSynced == tear_.commit && tear_.writesSeen++ == tear_.write) {
@@ -569,25 +584,9 @@ class TearingFile : public jet3::FileIo {
     }
     real_->writeAt(o, b, n);
   }
-  void sync() override {
-    check();
-    real_->sync();
-    if (journal_) ++tear_.journalsSynced;
-  }
-  uint64_t size() override { return real_->size(); }
-  void truncate(uint64_t n) override {
-    check();
-    real_->truncate(n);
-  }
-  void close() override { real_->close(); }
 
  private:
-  void check() const {
-    if (tear_.dead) throw dao::Error("電源が切れました");
-  }
-  std::unique_ptr<jet3::FileIo> real_;
   Tear& tear_;
-  bool journal_;
 };
 
 // Copies `base` to path and appends table "追加" (50 rows) to it with a write torn as `tear` says.
@@ -665,7 +664,9 @@ long tearEveryWrite(const ScratchDir& dir, const std::string& base, const Tables
           const std::vector<std::string> listed = mdbTables(path);
           EXPECT_EQ(listed.size(), after.size());
           for (const auto& [name, rows] : after) {
-            if (rows <= 1000) EXPECT_EQ(mdbExport(path, name, "CP932").size(), rows) << name;
+            if (rows <= 1000) {
+              EXPECT_EQ(mdbExport(path, name, "CP932").size(), rows) << name;
+            }
           }
           if (::testing::Test::HasFailure()) return torn;
         }
