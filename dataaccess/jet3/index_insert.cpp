@@ -176,14 +176,8 @@ class Inserter {
   // Lays children out on page (entries for all but a last one that becomes the tail), splitting
   // the page when they do not fit.
   Pieces store(IndexPage& page, const std::vector<Child>& children, bool atEnd) {
-    auto entriesFor = [](const std::vector<Child>& cs) {
-      std::vector<IndexBytes> entries;
-      for (size_t i = 0; i + 1 < cs.size(); ++i) entries.push_back(nodeEntry(cs[i].bound, cs[i].page));
-      return entries;
-    };
-    std::vector<IndexBytes> entries = entriesFor(children);
-    if (indexEntriesFit(entries)) {
-      setChildren(page, children);
+    setChildren(page, children);
+    if (indexEntriesFit(page.entries)) {
       write(page);
       return {{}, page.number};
     }

@@ -65,10 +65,6 @@ void emitLevel(std::vector<PagePlan>& level, bool leaf, uint32_t tdefPage,
   }
 }
 
-[[noreturn]] void fault(uint32_t page, const std::string& what) { indexPageFault(page, what); }
-
-bool lessBytes(const Bytes& a, const Bytes& b) { return indexBytesLess(a, b); }
-
 // Walks a tree depth-first, children in order, checking each page as it goes.
 class TreeReader {
  public:
@@ -79,7 +75,7 @@ class TreeReader {
   void run(uint32_t root) {
     visit(root, 0, nullptr);
     if (!leaves_.empty() && leaves_.back().next != 0)
-      fault(leaves_.back().number, "最後のリーフの次ページ " + std::to_string(leaves_.back().next) +
+      indexPageFault(leaves_.back().number, "最後のリーフの次ページ " + std::to_string(leaves_.back().next) +
                                        " が 0 ではありません。");
   }
 
@@ -90,21 +86,21 @@ class TreeReader {
 
   // Reads page `number` whose entries must not exceed `bound` (the parent's entry for it).
   void visit(uint32_t number, int depth, const Bytes* bound) {
-    if (!seen_.insert(number).second) fault(number, "同じページが二度参照されています (循環)。");
-    if (depth > kMaxDepth) fault(number, "木の階層が深すぎます (" + std::to_string(depth) + " 段)。");
+    if (!seen_.insert(number).second) indexPageFault(number, "同じページが二度参照されています (循環)。");
+    if (depth > kMaxDepth) indexPageFault(number, "木の階層が深すぎます (" + std::to_string(depth) + " 段)。");
     if (visited_) visited_->push_back(number);
     Page page;
     readPage_(number, page);
     const uint8_t type = page[0];
     if (type != fmt::kPageIndexNode && type != fmt::kPageIndexLeaf)
-      fault(number, "ページの種類が " + hex2(type) + " です (インデックスのページではありません)。");
+      indexPageFault(number, "ページの種類が " + hex2(type) + " です (インデックスのページではありません)。");
     const uint32_t owner = loadU32(&page[fmt::kIdxOwner]);
     if (owner != tdefPage_)
-      fault(number, "所有テーブルが " + std::to_string(owner) + " です (" + std::to_string(tdefPage_) +
+      indexPageFault(number, "所有テーブルが " + std::to_string(owner) + " です (" + std::to_string(tdefPage_) +
                         " のはず)。");
     const bool leaf = type == fmt::kPageIndexLeaf;
     if (leaf && page[fmt::kIdxLevelFlag] != kIndexLeafLevel)
-      fault(number, "リーフのレベル値が " + std::to_string(page[fmt::kIdxLevelFlag]) + " です。");
+      indexPageFault(number, "リーフのレベル値が " + std::to_string(page[fmt::kIdxLevelFlag]) + " です。");
     const IndexPage decoded = decodeIndexPage(number, page);
 
     const std::vector<Bytes>& entries = decoded.entries;
@@ -113,12 +109,12 @@ class TreeReader {
       return;
     }
     const uint32_t tail = decoded.tail;
-    if (entries.empty() && tail == 0) fault(number, "中間ページに子ページがありません。");
+    if (entries.empty() && tail == 0) indexPageFault(number, "中間ページに子ページがありません。");
     for (const Bytes& e : entries) {
       const uint32_t child = loadIndexChild(e);
       const Bytes childBound(e.begin(), e.end() - kChildPointerBytes);
-      if (bound && lessBytes(*bound, childBound))
-        fault(number, "エントリが親ページの範囲を超えています。");
+      if (bound && indexBytesLess(*bound, childBound))
+        indexPageFault(number, "エントリが親ページの範囲を超えています。");
       visit(child, depth + 1, &childBound);
     }
     if (tail != 0) visit(tail, depth + 1, bound);
@@ -127,22 +123,22 @@ class TreeReader {
   void readLeaf(uint32_t number, const Page& page, int depth, const std::vector<Bytes>& entries,
                 const Bytes* bound) {
     if (leafDepth_ < 0) leafDepth_ = depth;
-    if (depth != leafDepth_) fault(number, "リーフの深さが他のリーフと異なります。");
-    if (loadU32(&page[fmt::kIdxTailPage]) != 0) fault(number, "リーフに末尾ページが設定されています。");
+    if (depth != leafDepth_) indexPageFault(number, "リーフの深さが他のリーフと異なります。");
+    if (loadU32(&page[fmt::kIdxTailPage]) != 0) indexPageFault(number, "リーフに末尾ページが設定されています。");
     const LeafLink link{number, loadU32(&page[fmt::kIdxPrevPage]), loadU32(&page[fmt::kIdxNextPage])};
     const uint32_t expectedPrev = leaves_.empty() ? 0 : leaves_.back().number;
     if (link.prev != expectedPrev)
-      fault(number, "前ページのリンク " + std::to_string(link.prev) + " が " + std::to_string(expectedPrev) +
+      indexPageFault(number, "前ページのリンク " + std::to_string(link.prev) + " が " + std::to_string(expectedPrev) +
                         " ではありません。");
     if (!leaves_.empty() && leaves_.back().next != number)
-      fault(leaves_.back().number, "次ページのリンク " + std::to_string(leaves_.back().next) + " が " +
+      indexPageFault(leaves_.back().number, "次ページのリンク " + std::to_string(leaves_.back().next) + " が " +
                                        std::to_string(number) + " ではありません。");
     leaves_.push_back(link);
 
     for (const Bytes& e : entries) {
-      if (bound && lessBytes(*bound, e)) fault(number, "エントリが親ページの範囲を超えています。");
-      if (!previous_.empty() && lessBytes(e, previous_))
-        fault(number, "エントリが前のページの最後のエントリより小さくなっています。");
+      if (bound && indexBytesLess(*bound, e)) indexPageFault(number, "エントリが親ページの範囲を超えています。");
+      if (!previous_.empty() && indexBytesLess(e, previous_))
+        indexPageFault(number, "エントリが前のページの最後のエントリより小さくなっています。");
       previous_ = e;
       IndexEntry out;
       const size_t keyLength = e.size() - kRowPointerBytes;

@@ -18,7 +18,10 @@
 namespace vellicor::jet3 {
 namespace {
 
-bool isLong(uint8_t type) { return type == fmt::kTypeMemo || type == fmt::kTypeOle; }
+bool isLong(uint8_t type) {
+  const ColumnType* t = columnType(type);
+  return t != nullptr && t->storage == ColumnStorage::kLongValue;
+}
 
 }  // namespace
 
@@ -209,9 +212,8 @@ JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t t
     const ColumnDef& c = def.columns[i];
     std::string name;
     db.codePage().decode(c.name, name);
-    const bool variable = c.type == fmt::kTypeText || c.type == fmt::kTypeBinary;
     fields_.push_back(std::make_unique<JetField>(*this, i, std::move(name), static_cast<int16_t>(c.type),
-                                                 isLong(c.type) ? 0 : c.length, variable ? c.length : c.length));
+                                                 isLong(c.type) ? 0 : c.length, c.length));
   }
   cells_.resize(fields_.size());
   for (size_t i = 0; i < def.columns.size(); ++i)
