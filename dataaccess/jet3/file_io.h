@@ -1,11 +1,12 @@
-// The file layer of the Jet 3 engine: positioned reads and writes, sync and the exclusive lock,
-// behind a plain interface so that tests can substitute a file that fails on demand.
+// The file layer of the Jet 3 engine: positioned reads and writes, sync and the locks, and the few
+// operations on names that commits and replacing need. One implementation per system (file_io_*.cpp).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vellicor::jet3 {
@@ -30,6 +31,8 @@ enum class OpenMode {
   kOpenShared,     // read-write without asking for exclusive use: still locked exclusively, as
                    // the engine cannot share a file with another writer
   kOpenReadOnly,   // shared lock: other readers may open the file, writers may not
+  kLookOnly,       // read-only without any lock: a look at a file that may be in use by a
+                   // writer (the reader of file summaries and checks)
   kCreateJournal,  // a commit's journal beside the database: created or emptied, not locked (the
                    // database's own lock keeps other writers away)
   kLockToReplace,  // an existing database about to be replaced by a new file: opened for reading
@@ -37,12 +40,30 @@ enum class OpenMode {
                    // replaced while in use, nor opened by anyone until it is gone
 };
 
-// The real POSIX file. A read-write open takes flock(LOCK_EX | LOCK_NB): a second open of the
+// The real file of this system (POSIX here; file_io_windows.cpp on Windows). A read-write open takes flock(LOCK_EX | LOCK_NB): a second open of the
 // same file, by this process or another, fails until the first handle closes; the lock goes away
 // with the process. Failures throw dao::Error with a Japanese description.
 std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode);
 
 // How the engine opens files; tests pass their own to inject faults.
 using FileOpener = std::function<std::unique_ptr<FileIo>(const std::string& path, OpenMode mode)>;
+
+// ---- Names ---------------------------------------------------------------------------------
+// Each returns the system's reason (Japanese) when it fails, and nothing when it is done.
+
+bool fileExists(const std::string& path);
+// A file that is already gone counts as removed.
+std::optional<std::string> removeFile(const std::string& path);
+// Gives `from` the name `to`, replacing the file of that name whole (never half of either).
+std::optional<std::string> renameReplacing(const std::string& from, const std::string& to);
+// Gives the complete file `from` the name `to` only when no file has that name (*taken is then
+// set); `from` is left for the caller to remove. No moment exists in which `to` names a file
+// that is not complete.
+std::optional<std::string> publishNewFile(const std::string& from, const std::string& to, bool* taken);
+// Makes the directory entry of a file just created durable (a journal synced is a journal found).
+// Best effort: systems whose file sync covers the entry need nothing.
+void syncDirectoryOf(const std::string& path);
+// A number no other running process of this system has: names of temporary files.
+uint64_t processNumber();
 
 }  // namespace vellicor::jet3

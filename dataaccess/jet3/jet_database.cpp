@@ -2,10 +2,7 @@
 // 3.5 makes) and closing with everything committed.
 #include "dataaccess/jet3/jet_database.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <optional>
 #include <cstring>
 
@@ -93,7 +90,7 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
   // The file replaced, locked until the new one has taken its name: no other run can have it
   // open meanwhile, nor open it.
   std::unique_ptr<FileIo> replaced;
-  if (::access(path.c_str(), F_OK) == 0) {
+  if (fileExists(path)) {
     if (!replaceExisting) throw dao::Error("データベース '" + path + "' は既に存在します。", dao::errnum::kDatabaseExists);
     replaced = opener(path, OpenMode::kLockToReplace);
   }
@@ -101,9 +98,9 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
   // the file it replaces) to the target name only when it is complete, so that a process that
   // dies while creating leaves no half-made database under the name (at most the temporary file).
   // The lock taken on the temporary file stays with the file after the link.
-  const std::string building = path + ".vellicor-new-" + std::to_string(::getpid());
+  const std::string building = path + ".vellicor-new-" + std::to_string(processNumber());
   // A journal left beside a name that holds no database belongs to a file that is gone.
-  if (!replaced) ::unlink(journalPath(path).c_str());
+  if (!replaced) removeFile(journalPath(path));
   std::unique_ptr<FileIo> file = opener(building, OpenMode::kCreateNew);
   std::unique_ptr<JetDatabase> db(new JetDatabase());
   db->path_ = path;
@@ -124,15 +121,17 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
     db->pager_->sync();
     if (replaced) {
       // The replaced file's journal goes with it, then the new file takes the name.
-      ::unlink(journalPath(path).c_str());
-      if (::rename(building.c_str(), path.c_str()) != 0) {
-        throw dao::Error("データベース '" + path + "' を置き換えられません: " + std::strerror(errno) + "。", dao::errnum::kNotAValidPath);
+      removeFile(journalPath(path));
+      if (auto why = renameReplacing(building, path)) {
+        throw dao::Error("データベース '" + path + "' を置き換えられません: " + *why + "。", dao::errnum::kNotAValidPath);
       }
       replaced->close();
-    } else if (::link(building.c_str(), path.c_str()) != 0) {
-      const int err = errno;
-      if (err == EEXIST) throw dao::Error("データベース '" + path + "' は既に存在します。", dao::errnum::kDatabaseExists);
-      throw dao::Error("データベース '" + path + "' を作成できません: " + std::strerror(err) + "。", dao::errnum::kNotAValidPath);
+    } else {
+      bool taken = false;
+      if (auto why = publishNewFile(building, path, &taken)) {
+        if (taken) throw dao::Error("データベース '" + path + "' は既に存在します。", dao::errnum::kDatabaseExists);
+        throw dao::Error("データベース '" + path + "' を作成できません: " + *why + "。", dao::errnum::kNotAValidPath);
+      }
     }
     db->pager_->enableJournal(path, opener);
   } catch (...) {
@@ -142,10 +141,10 @@ std::unique_ptr<JetDatabase> JetDatabase::create(const std::string& path, const 
       file->close();
     }
     db->closed_ = true;
-    ::unlink(building.c_str());
+    removeFile(building);
     throw;
   }
-  ::unlink(building.c_str());
+  removeFile(building);
   return db;
 }
 

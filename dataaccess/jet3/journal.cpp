@@ -2,9 +2,7 @@
 // The journal is our own file, not part of the Jet format; its layout is given below.
 #include "dataaccess/jet3/journal.h"
 
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -45,7 +43,7 @@ void storeU64(uint8_t* p, uint64_t v) {
 
 // The whole journal file; nothing when there is none. Throws dao::Error when it cannot be read.
 std::optional<std::vector<uint8_t>> readJournalFile(const std::string& path) {
-  if (::access(path.c_str(), F_OK) != 0) return std::nullopt;
+  if (!fileExists(path)) return std::nullopt;
   std::unique_ptr<FileIo> file = openPosixFile(path, OpenMode::kOpenReadOnly);
   std::vector<uint8_t> bytes;
   const uint64_t size = file->size();
@@ -69,9 +67,9 @@ std::optional<Journal> hotJournal(const std::vector<uint8_t>& bytes, uint64_t pa
 std::string setAside(const std::string& path) {
   for (int n = 1; n <= kMaxSetAside; ++n) {
     const std::string target = path + kSetAsideSuffix + std::to_string(n);
-    if (::access(target.c_str(), F_OK) == 0 || errno != ENOENT) continue;
-    if (::rename(path.c_str(), target.c_str()) != 0) {
-      throw dao::Error("ジャーナル '" + path + "' を '" + target + "' に移せません: " + std::strerror(errno) + "。", dao::errnum::kDiskOrNetworkError);
+    if (fileExists(target)) continue;
+    if (auto why = renameReplacing(path, target)) {
+      throw dao::Error("ジャーナル '" + path + "' を '" + target + "' に移せません: " + *why + "。", dao::errnum::kDiskOrNetworkError);
     }
     return target;
   }
@@ -234,8 +232,8 @@ bool recoverInterruptedCommit(const std::string& databasePath, FileIo& database,
     rollBack(database, *j);
   }
   // Rolled back, or incomplete (the database was not touched yet): the journal goes.
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", dao::errnum::kDiskOrNetworkError);
+  if (auto why = removeFile(path)) {
+    throw dao::Error("ジャーナル '" + path + "' を削除できません: " + *why + "。", dao::errnum::kDiskOrNetworkError);
   }
   return j.has_value();
 }

@@ -2,11 +2,7 @@
 // (bit 1 = free, covering every page: inline while the file fits one window, else bitmap pages).
 #include "dataaccess/jet3/pager.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "dataaccess/dao.h"
@@ -216,20 +212,6 @@ void Pager::writeHeld() {
     if (!isMap(p) && !unreferenced(p)) put(p);
 }
 
-namespace {
-
-// Makes the journal's directory entry durable, so that a journal synced is a journal found.
-void syncDirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;  // nothing more can be done for it here; the file itself is synced
-  ::fsync(fd);
-  ::close(fd);
-}
-
-}  // namespace
-
 void Pager::endCommit() {
   checkUsable();  // an inner commit that failed fails the outer one too
   if (commitDepth_ == 0) return;
@@ -269,7 +251,7 @@ void Pager::endCommit() {
           jf->sync();
         } catch (...) {
           jf->close();
-          ::unlink(path.c_str());  // incomplete, and the database is untouched
+          removeFile(path);  // incomplete, and the database is untouched
           throw;
         }
         jf->close();
@@ -278,15 +260,15 @@ void Pager::endCommit() {
       try {
         writeHeld();
         file_->sync();
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-          throw dao::Error("ジャーナル '" + path + "' を削除できません: " + std::strerror(errno) + "。", dao::errnum::kDiskOrNetworkError);
+        if (auto why = removeFile(path)) {
+          throw dao::Error("ジャーナル '" + path + "' を削除できません: " + *why + "。", dao::errnum::kDiskOrNetworkError);
         }
       } catch (...) {
         // Put the old pages back while the file can still be written; when it cannot, the
         // journal stays and the next open does it.
         try {
           rollBack(*file_, journal);
-          ::unlink(path.c_str());
+          removeFile(path);
         } catch (...) {
         }
         throw;

@@ -1,5 +1,5 @@
-// POSIX implementation of the file layer: pread/pwrite loops, fsync, ftruncate and flock.
-// Every OS failure becomes a dao::Error naming the file and the system's reason.
+// POSIX implementation of the file layer: pread/pwrite loops, fsync, ftruncate and flock, and the
+// operations on names. Every OS failure becomes a dao::Error naming the file and the system's reason.
 #include "dataaccess/jet3/file_io.h"
 
 #include <fcntl.h>
@@ -102,6 +102,7 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
     case OpenMode::kOpenExclusive:
     case OpenMode::kOpenShared: flags |= O_RDWR; break;
     case OpenMode::kOpenReadOnly:
+    case OpenMode::kLookOnly:
     case OpenMode::kLockToReplace: flags |= O_RDONLY; break;
     case OpenMode::kCreateJournal: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
   }
@@ -124,7 +125,7 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
   }
   // Our engine cannot share a file with another writer, so every read-write open locks the file
   // exclusively; read-only opens take a shared lock, which keeps writers out while they read.
-  if (mode != OpenMode::kCreateJournal) {
+  if (mode != OpenMode::kCreateJournal && mode != OpenMode::kLookOnly) {
     const int how = mode == OpenMode::kOpenReadOnly ? LOCK_SH : LOCK_EX;
     if (::flock(fd, how | LOCK_NB) != 0) {
       const int err = errno;
@@ -141,7 +142,45 @@ std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
       throw dao::Error("ファイル '" + path + "' をロックできません: " + reason(err) + "。", dao::errnum::kFileInUse);
     }
   }
+  if (mode == OpenMode::kLookOnly) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      throw dao::Error("ファイル \"" + path + "\" は通常のファイルではありません。", dao::errnum::kUnrecognizedFormat);
+    }
+  }
   return std::make_unique<PosixFile>(path, fd);
 }
+
+bool fileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::optional<std::string> removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return std::nullopt;
+  return reason(errno);
+}
+
+std::optional<std::string> renameReplacing(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return std::nullopt;
+  return reason(errno);
+}
+
+std::optional<std::string> publishNewFile(const std::string& from, const std::string& to, bool* taken) {
+  *taken = false;
+  if (::link(from.c_str(), to.c_str()) == 0) return std::nullopt;
+  const int err = errno;
+  *taken = err == EEXIST;
+  return reason(err);
+}
+
+void syncDirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;  // nothing more can be done for it here; the file itself is synced
+  ::fsync(fd);
+  ::close(fd);
+}
+
+uint64_t processNumber() { return static_cast<uint64_t>(::getpid()); }
 
 }  // namespace vellicor::jet3
