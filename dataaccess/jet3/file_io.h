@@ -40,10 +40,11 @@ enum class OpenMode {
                    // replaced while in use, nor opened by anyone until it is gone
 };
 
-// The real file of this system (POSIX here; file_io_windows.cpp on Windows). A read-write open takes flock(LOCK_EX | LOCK_NB): a second open of the
-// same file, by this process or another, fails until the first handle closes; the lock goes away
-// with the process. Failures throw dao::Error with a Japanese description.
-std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode);
+// The real file of this system (file_io_posix.cpp, file_io_windows.cpp); path is UTF-8. A read-write
+// open locks the file exclusively (flock(LOCK_EX | LOCK_NB) on POSIX, share modes on Windows): a
+// second open of the same file, by this process or another, fails until the first handle closes; the
+// lock goes away with the process. Failures throw dao::Error with a Japanese description.
+std::unique_ptr<FileIo> openSystemFile(const std::string& path, OpenMode mode);
 
 // How the engine opens files; tests pass their own to inject faults.
 using FileOpener = std::function<std::unique_ptr<FileIo>(const std::string& path, OpenMode mode)>;

@@ -95,7 +95,7 @@ class PosixFile : public FileIo {
 
 }  // namespace
 
-std::unique_ptr<FileIo> openPosixFile(const std::string& path, OpenMode mode) {
+std::unique_ptr<FileIo> openSystemFile(const std::string& path, OpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;

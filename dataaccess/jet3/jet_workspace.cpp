@@ -37,7 +37,7 @@ class JetWorkspace : public dao::Workspace {
 }  // namespace
 
 std::unique_ptr<dao::Workspace> makeJetWorkspace(const std::string&, const std::string&, const std::string&) {
-  return std::make_unique<JetWorkspace>(openPosixFile);
+  return std::make_unique<JetWorkspace>(openSystemFile);
 }
 
 std::unique_ptr<dao::Workspace> makeJetWorkspace(FileOpener opener) {

@@ -44,7 +44,7 @@ void storeU64(uint8_t* p, uint64_t v) {
 // The whole journal file; nothing when there is none. Throws dao::Error when it cannot be read.
 std::optional<std::vector<uint8_t>> readJournalFile(const std::string& path) {
   if (!fileExists(path)) return std::nullopt;
-  std::unique_ptr<FileIo> file = openPosixFile(path, OpenMode::kOpenReadOnly);
+  std::unique_ptr<FileIo> file = openSystemFile(path, OpenMode::kOpenReadOnly);
   std::vector<uint8_t> bytes;
   const uint64_t size = file->size();
   if (size <= kHeaderSize + kTrailerSize + uint64_t{fmt::kMaxPages} * kImageSize) {  // else not a journal

@@ -146,7 +146,7 @@ class FaultInjection : public ::testing::Test {
                                    int useType) -> std::unique_ptr<dao::Workspace> {
       if (useType != dao::dbUseJet) return dao::DBEngine::instance().createWorkspace(name, user, password, useType);
       return jet3::makeJetWorkspace([&plan](const std::string& path, jet3::OpenMode mode) {
-        return std::make_unique<FaultyFile>(jet3::openPosixFile(path, mode), plan);
+        return std::make_unique<FaultyFile>(jet3::openSystemFile(path, mode), plan);
       });
     };
     TestHost host(plan);

@@ -132,7 +132,7 @@ FileVerdict verifyFile(const std::string& path, const std::vector<int>& tolerate
     const auto seen = readWithOurReader(path, overlaid, tolerated);
     if (!overlaid.str().empty()) problems << "before the rollback, our reader: " << overlaid.str();
     try {
-      std::unique_ptr<jet3::FileIo> file = jet3::openPosixFile(path, jet3::OpenMode::kOpenExclusive);
+      std::unique_ptr<jet3::FileIo> file = jet3::openSystemFile(path, jet3::OpenMode::kOpenExclusive);
       std::string notice;
       v.rolledBack = jet3::recoverInterruptedCommit(path, *file, &notice);
       file->close();

@@ -239,7 +239,7 @@ class EveryWrite : public ::testing::Test {
                                     int useType) -> std::unique_ptr<dao::Workspace> {
         if (useType != dao::dbUseJet) return dao::DBEngine::instance().createWorkspace(name, user, password, useType);
         return jet3::makeJetWorkspace([plan](const std::string& path, jet3::OpenMode mode) {
-          return std::make_unique<StoppingFile>(jet3::openPosixFile(path, mode), *plan);
+          return std::make_unique<StoppingFile>(jet3::openSystemFile(path, mode), *plan);
         });
       };
     }

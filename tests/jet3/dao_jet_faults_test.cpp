@@ -56,7 +56,7 @@ class FaultyFile : public jet3::FileIo {
 
 std::unique_ptr<dao::Workspace> faultyWorkspace(FaultPlan& plan) {
   return jet3::makeJetWorkspace([&plan](const std::string& path, jet3::OpenMode mode) {
-    return std::make_unique<FaultyFile>(jet3::openPosixFile(path, mode), plan);
+    return std::make_unique<FaultyFile>(jet3::openSystemFile(path, mode), plan);
   });
 }
 

@@ -174,7 +174,7 @@ TEST(DaoJetLock, AReplacedFileIsLockedUntilTheNewOneHasItsName) {
   int openedWhileBuilding = -1;
   auto ws = jet3::makeJetWorkspace([&](const std::string& p, jet3::OpenMode mode) {
     if (mode == jet3::OpenMode::kCreateNew) openedWhileBuilding = openInChild(file);
-    return jet3::openPosixFile(p, mode);
+    return jet3::openSystemFile(p, mode);
   });
   auto fresh = ws->replaceDatabase(file, dao::dbLangJapanese);
   EXPECT_EQ(openedWhileBuilding, 1) << "the old file could be opened while it was being replaced";

@@ -243,7 +243,7 @@ class DyingFile : public InterruptibleFile {
 
 std::unique_ptr<dao::Workspace> dyingWorkspace(Death& death) {
   return jet3::makeJetWorkspace([&death](const std::string& path, jet3::OpenMode mode) {
-    return std::make_unique<DyingFile>(jet3::openPosixFile(path, mode), death, mode == jet3::OpenMode::kCreateJournal);
+    return std::make_unique<DyingFile>(jet3::openSystemFile(path, mode), death, mode == jet3::OpenMode::kCreateJournal);
   });
 }
 
@@ -438,7 +438,7 @@ TEST_F(InterruptedCommit, FailedCommitIsUndoneAtOnceAndWritingStops) {
   };
   bool armed = false;
   auto ws = jet3::makeJetWorkspace([&armed](const std::string& p, jet3::OpenMode mode) -> std::unique_ptr<jet3::FileIo> {
-    auto real = jet3::openPosixFile(p, mode);
+    auto real = jet3::openSystemFile(p, mode);
     if (mode == jet3::OpenMode::kCreateJournal) {
       armed = true;  // the database write after the journal
       return real;
@@ -534,7 +534,7 @@ TEST_F(InterruptedCommit, AJournalOfThisFileCutShortIsSetAside) {
   ASSERT_TRUE(decoded);
   std::filesystem::resize_file(path, uint64_t{decoded->pageCount - 1} * jet3::fmt::kPageSize);
   const std::string bytes = readAll(path);
-  auto file = jet3::openPosixFile(path, jet3::OpenMode::kOpenExclusive);
+  auto file = jet3::openSystemFile(path, jet3::OpenMode::kOpenExclusive);
   std::string notice;
   EXPECT_FALSE(jet3::recoverInterruptedCommit(path, *file, &notice));
   file->close();
@@ -594,7 +594,7 @@ void appendTorn(const std::string& base, const std::string& path, Tear& tear) {
   std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
   std::filesystem::remove(jet3::journalPath(path));
   auto ws = jet3::makeJetWorkspace([&tear](const std::string& p, jet3::OpenMode mode) {
-    return std::make_unique<TearingFile>(jet3::openPosixFile(p, mode), tear, mode == jet3::OpenMode::kCreateJournal);
+    return std::make_unique<TearingFile>(jet3::openSystemFile(p, mode), tear, mode == jet3::OpenMode::kCreateJournal);
   });
   try {
     auto db = ws->openDatabase(path, kExclusive);
@@ -719,7 +719,7 @@ TEST(TornCommitOnALongTable, IsPutBackAndTheTableStaysWhole) {
 
 TEST(PagerCommit, AnAbandonedInnerCommitFailsTheOuterOne) {
   ScratchDir dir;
-  jet3::Pager pager(jet3::openPosixFile(dir.path("p.bin"), jet3::OpenMode::kCreateNew), 2);
+  jet3::Pager pager(jet3::openSystemFile(dir.path("p.bin"), jet3::OpenMode::kCreateNew), 2);
   const std::vector<uint8_t> page(jet3::fmt::kPageSize, 0xAB);
   pager.beginCommit();
   pager.write(1, page.data());
