@@ -3,8 +3,7 @@
 // Prints both times, their ratio and the peak resident memory of the conversion. Every measured
 // run is a child process of its own, so none runs in a process that an earlier one left with
 // threads (the C library's allocator is slower in such a process).
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -4,8 +4,7 @@
 //   eval "$(tests/standin/pg_standin.sh start)" && build/bench/odbc_read_bench [rows]
 //
 // Each reader runs in a child process of its own, so the peak memory printed is that reader's.
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

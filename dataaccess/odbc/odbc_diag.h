@@ -2,8 +2,7 @@
 // (every diagnostic record, one a line).
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 
 #include <string>
 

@@ -1,12 +1,11 @@
-// Environment, connection and statement handles over unixODBC, with the wide API throughout.
-// A connection keeps weak references to its statements so that close() can free them first.
+// Environment, connection and statement handles over the driver manager (unixODBC; odbc32 on Windows),
+// wide API throughout. A connection keeps weak references to its statements so close() frees them first.
 #include "dataaccess/odbc/odbc_handles.h"
-
-#include <locale.h>
 
 #include <algorithm>
 
 #include "dataaccess/dao.h"
+#include "dataaccess/odbc/driver_locale.h"
 #include "dataaccess/odbc/odbc_diag.h"
 #include "dataaccess/odbc/odbc_text.h"
 #include "text/ascii.h"
@@ -50,39 +49,8 @@ std::string driverConnectString(const std::string& connect) {
   return connect;
 }
 
-namespace {
-
-// unixODBC converts between the wide API and a driver that has only the ANSI one (the SQLite
-// driver) with iconv, from the character set of the calling thread's locale when the connection
-// handle is allocated; in the "C" locale every character beyond ASCII would be cut to its low byte. The
-// handle is therefore allocated under a UTF-8 character type, for this thread only.
-class Utf8CharacterType {
- public:
-  Utf8CharacterType() {
-    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-      utf8_ = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
-      if (utf8_ != static_cast<locale_t>(0)) break;
-    }
-    if (utf8_ != static_cast<locale_t>(0)) previous_ = uselocale(utf8_);
-  }
-  ~Utf8CharacterType() {
-    if (utf8_ != static_cast<locale_t>(0)) {
-      uselocale(previous_);
-      freelocale(utf8_);
-    }
-  }
-  Utf8CharacterType(const Utf8CharacterType&) = delete;
-  Utf8CharacterType& operator=(const Utf8CharacterType&) = delete;
-
- private:
-  locale_t utf8_ = static_cast<locale_t>(0);
-  locale_t previous_ = static_cast<locale_t>(0);
-};
-
-}  // namespace
-
 Connection::Connection(std::shared_ptr<Environment> env) : env_(std::move(env)) {
-  Utf8CharacterType utf8;
+  DriverCharacterType utf8;
   check(SQLAllocHandle(SQL_HANDLE_DBC, env_->handle(), &dbc_), SQL_HANDLE_ENV, env_->handle(),
         "SQLAllocHandle");
 }

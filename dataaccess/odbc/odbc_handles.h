@@ -2,8 +2,7 @@
 // connection first frees its statements, so a recordset outliving its database fails cleanly.
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,7 @@
 // catalog results), taken so that no driver's way of reporting their length can leak bytes past them.
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -2,8 +2,7 @@
 // Ill-formed input never fails; it becomes U+FFFD.
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 
 #include <string>
 #include <string_view>

@@ -2,8 +2,7 @@
 // and size, and how its values are fetched. The whole mapping is the one rule table in type_map.cpp.
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "dataaccess/odbc/odbc_api.h"
 
 #include <cstdint>
 
