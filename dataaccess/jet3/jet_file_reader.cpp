@@ -2,11 +2,7 @@
 // MSysObjects catalog and the forward row cursor with overflow-row handling.
 #include "dataaccess/jet3/jet_file_reader.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <unordered_set>
@@ -27,8 +23,6 @@ constexpr size_t kMaxTdefPages = 64;
 // Jet never chains overflow rows; a few hops are tolerated, more means a damaged file.
 constexpr int kMaxOverflowHops = 4;
 
-std::string systemMessage() { return std::strerror(errno); }
-
 using text::equalsIgnoringAsciiCase;
 
 }  // namespace
@@ -39,53 +33,39 @@ bool CatalogEntry::isUserTable() const {
 }
 
 JetFileReader::JetFileReader(const std::string& path, JournalView view) : path_(path), cache_(kCacheSlots) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw dao::ioFailure("ファイル \"" + path + "\" を開けません: " + systemMessage(), dao::errnum::kCannotOpenFile);
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd_);
-    throw dao::Error("ファイル \"" + path + "\" は通常のファイルではありません。", dao::errnum::kUnrecognizedFormat);
-  }
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  file_ = openSystemFile(path, OpenMode::kLookOnly);
+  const uint64_t size = file_->size();
   if (size > fmt::kMaxFileBytes) {
-    ::close(fd_);
     throw dao::Error("ファイル \"" + path + "\" は Jet 3 の上限 (1 GB) より大きいため、Jet 3 (Access 97) 形式のファイルではありません。",
                      dao::errnum::kUnrecognizedFormat);
   }
   pageCount_ = static_cast<uint32_t>(size / fmt::kPageSize);
-  try {
-    if (pageCount_ < 3) {
-      throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (ファイルが短すぎます: " + std::to_string(size) + " バイト)。",
-                       dao::errnum::kUnrecognizedFormat);
-    }
-    const auto first = page(fmt::kHeaderPage);
-    header_ = decodeHeader(first->data(), first->size());
-    // A commit of this engine that was interrupted: read the file as it was before it.
-    if (auto hot = readHotJournal(path, pageCount_,
-                                  [this](uint32_t n, uint8_t* out) { std::memcpy(out, page(n)->data(), fmt::kPageSize); })) {
-      hotJournal_ = true;
-      if (view == JournalView::kBeforeInterruptedCommit) {
-        for (Journal::Image& im : hot->images) {
-          auto p = std::make_shared<Page>();
-          std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
-          overlay_[im.page] = std::move(p);
-        }
-        readsJournal_ = true;
-      }
-    }
-    if (header_.databaseKey != 0) {
-      throw dao::Error("暗号化されたデータベースは読み取れません: " + path);
-    }
-    codePage_ = &text::CodePage::forId(header_.codePage);
-  } catch (...) {
-    ::close(fd_);
-    throw;
+  if (pageCount_ < 3) {
+    throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (ファイルが短すぎます: " + std::to_string(size) + " バイト)。",
+                     dao::errnum::kUnrecognizedFormat);
   }
+  const auto first = page(fmt::kHeaderPage);
+  header_ = decodeHeader(first->data(), first->size());
+  // A commit of this engine that was interrupted: read the file as it was before it.
+  if (auto hot = readHotJournal(path, pageCount_,
+                                [this](uint32_t n, uint8_t* out) { std::memcpy(out, page(n)->data(), fmt::kPageSize); })) {
+    hotJournal_ = true;
+    if (view == JournalView::kBeforeInterruptedCommit) {
+      for (Journal::Image& im : hot->images) {
+        auto p = std::make_shared<Page>();
+        std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
+        overlay_[im.page] = std::move(p);
+      }
+      readsJournal_ = true;
+    }
+  }
+  if (header_.databaseKey != 0) {
+    throw dao::Error("暗号化されたデータベースは読み取れません: " + path);
+  }
+  codePage_ = &text::CodePage::forId(header_.codePage);
 }
 
-JetFileReader::~JetFileReader() {
-  if (fd_ >= 0) ::close(fd_);
-}
+JetFileReader::~JetFileReader() = default;
 
 std::shared_ptr<const Page> JetFileReader::page(uint32_t number) {
   if (number >= pageCount_) {
@@ -98,15 +78,7 @@ std::shared_ptr<const Page> JetFileReader::page(uint32_t number) {
   CacheSlot& slot = cache_[number % kCacheSlots];
   if (slot.number == number) return slot.page;
   auto p = std::make_shared<Page>();
-  size_t done = 0;
-  while (done < fmt::kPageSize) {
-    const ssize_t n = ::pread(fd_, p->data() + done, fmt::kPageSize - done,
-                              static_cast<off_t>(uint64_t{number} * fmt::kPageSize + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw dao::ioFailure("ファイル \"" + path_ + "\" を読み取れません: " + systemMessage());
-    if (n == 0) throw dao::ioFailure("ファイル \"" + path_ + "\" が読み取り中に短くなりました。");
-    done += static_cast<size_t>(n);
-  }
+  file_->readAt(uint64_t{number} * fmt::kPageSize, p->data(), fmt::kPageSize);
   slot.number = number;
   slot.page = p;
   return p;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/header.h"
 #include "dataaccess/jet3/read_page_source.h"
 #include "dataaccess/jet3/row_reader.h"
@@ -89,7 +90,7 @@ class JetFileReader : public PageSource {
   std::vector<uint32_t> readUsageMapChecked(uint32_t mapRow);
 
   std::string path_;
-  int fd_ = -1;
+  std::unique_ptr<FileIo> file_;
   uint32_t pageCount_ = 0;
   DatabaseHeader header_;
   const text::CodePage* codePage_ = nullptr;
