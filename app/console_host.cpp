@@ -2,17 +2,12 @@
 // second with the rate and the time left, plain output prints the last row count of each object.
 #include "app/console_host.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <iostream>
+#include "app/console.h"
 
 namespace vellicor::app {
 namespace {
 
 constexpr auto kRepaintInterval = std::chrono::milliseconds(100);
-constexpr int kAnswerPollMs = 100;
 
 bool isRowProgress(const std::string& mes) {
   return mes.rfind("レコード = ", 0) == 0 && mes.find('/') != std::string::npos;
@@ -41,7 +36,7 @@ ConsoleHost::~ConsoleHost() {
 
 void ConsoleHost::endLiveLine() {
   if (liveLineOpen_) {
-    std::fputs("\n", out_);
+    writeText(out_, "\n");
     liveLineOpen_ = false;
   }
 }
@@ -53,7 +48,7 @@ void ConsoleHost::flush() {
   if (s_.live) {
     paintLive();
   } else {
-    std::fprintf(out_, "%s\n", pending_.c_str());
+    writeText(out_, pending_ + "\n");
   }
   std::fflush(out_);
 }
@@ -68,7 +63,7 @@ void ConsoleHost::paintLive() {
     line += buf;
     if (count_ > copied_ && rate > 0) line += "  残り " + formatDuration(static_cast<double>(count_ - copied_) / rate);
   }
-  std::fprintf(out_, "\r\x1b[K%s", line.c_str());
+  writeText(out_, "\r\x1b[K" + line);
   liveLineOpen_ = true;
   lastPaint_ = Clock::now();
 }
@@ -79,7 +74,7 @@ void ConsoleHost::setMessage(const std::string& mes) {
   endLiveLine();
   // The run sets an object's status twice (before and after its row count); plain output, where
   // lines stay, says it once. A terminal shows every status, as before.
-  if (!mes.empty() && (s_.live || mes != lastMessage_)) std::fprintf(out_, "%s\n", mes.c_str());
+  if (!mes.empty() && (s_.live || mes != lastMessage_)) writeText(out_, mes + "\n");
   lastMessage_ = mes;
   std::fflush(out_);
 }
@@ -93,10 +88,10 @@ void ConsoleHost::setProgress(const std::string& mes) {
   flush();
   if (s_.quiet || mes.empty()) return;
   if (s_.live) {
-    std::fprintf(out_, "\r\x1b[K%s", mes.c_str());
+    writeText(out_, "\r\x1b[K" + mes);
     liveLineOpen_ = true;
   } else {
-    std::fprintf(out_, "%s\n", mes.c_str());
+    writeText(out_, mes + "\n");
   }
   objectStart_ = Clock::now();
   copied_ = 0;
@@ -118,7 +113,7 @@ void ConsoleHost::recordProgress(int64_t copied, int64_t count) {
     // Plain output: a line now and then on long tables, and always the last count.
     lastPaint_ = now;
     havePending_ = false;
-    std::fprintf(out_, "%s\n", pending_.c_str());
+    writeText(out_, pending_ + "\n");
     std::fflush(out_);
   }
 }
@@ -127,41 +122,32 @@ void ConsoleHost::messageBox(const std::string& text, const std::string& caption
   flush();
   endLiveLine();
   std::fflush(out_);
-  std::fprintf(err_, "[%s] %s\n", caption.empty() ? engine::kProgramTitle : caption.c_str(), text.c_str());
+  writeText(err_, "[" + (caption.empty() ? std::string(engine::kProgramTitle) : caption) + "] " + text + "\n");
   std::fflush(err_);
 }
 
 bool ConsoleHost::readAnswer(std::string& answer) {
-  // Ctrl-C does not break off the terminal's read (the run's calls go on through signals), so
-  // the wait looks at the stop request between short waits for input.
-  while (s_.stop != nullptr) {
-    if (s_.stop->requested()) {
-      std::fputs("\n", err_);
-      return false;
-    }
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    const int ready = ::poll(&p, 1, kAnswerPollMs);
-    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
-  }
-  return static_cast<bool>(std::getline(std::cin, answer));
+  if (readTerminalLine(answer, s_.stop)) return true;
+  if (s_.stop != nullptr && s_.stop->requested()) writeText(err_, "\n");
+  return false;
 }
 
 engine::Answer ConsoleHost::askYesNo(const std::string& text, const std::string& caption) {
   flush();
   endLiveLine();
   std::fflush(out_);
-  const char* shown = caption.empty() ? engine::kProgramTitle : caption.c_str();
+  const std::string shown = caption.empty() ? std::string(engine::kProgramTitle) : caption;
   switch (s_.overwrite) {
     case OverwritePolicy::Yes:
-      std::fprintf(err_, "[%s] %s はい (--yes)\n", shown, text.c_str());
+      writeText(err_, "[" + shown + "] " + text + " はい (--yes)\n");
       return engine::Answer::Yes;
     case OverwritePolicy::No:
-      std::fprintf(err_, "[%s] %s いいえ (--yes の指定がありません)\n", shown, text.c_str());
+      writeText(err_, "[" + shown + "] " + text + " いいえ (--yes の指定がありません)\n");
       return engine::Answer::No;
     case OverwritePolicy::Ask:
       break;
   }
-  std::fprintf(err_, "[%s] %s [y/N] ", shown, text.c_str());
+  writeText(err_, "[" + shown + "] " + text + " [y/N] ");
   std::fflush(err_);
   std::string answer;
   if (!readAnswer(answer)) return engine::Answer::No;

@@ -1,31 +1,40 @@
 // `vellicor demo OUT.mdb`: builds the embedded demo schema as a SQLite file in a temporary folder,
 // converts all of it (every kind and the sequence list) and prints what the output file holds.
-#include <unistd.h>
-
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <random>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "app/console_host.h"
 #include "app/demo_schema_sql.h"
 #include "dataaccess/dao.h"
 #include "dataaccess/odbc/odbc_script.h"
 #include "engine/conversion_run.h"
 #include "engine/run_log.h"
+#include "text/utf8_path.h"
 
 namespace vellicor::app {
 namespace {
 
 constexpr const char* kDemoTemplate = "Driver=SQLite3;Database=%DBQ%";
 
-// A temporary folder removed when it goes out of scope.
+// A temporary folder of a fresh name (created only if no folder had it), removed when it goes out
+// of scope.
 struct TempDir {
   std::filesystem::path path;
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vellicor-demo-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw dao::ioFailure("一時フォルダを作成できません。");
-    path = pattern;
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::error_code ec;
+      const auto candidate = base / ("vellicor-demo-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate, ec)) {
+        path = candidate;
+        return;
+      }
+    }
+    throw dao::ioFailure("一時フォルダを作成できません。");
   }
   ~TempDir() {
     std::error_code ec;
@@ -37,27 +46,28 @@ struct TempDir {
 
 int demoCommand(const CliOptions& o) {
   if (o.positional.size() != 1) {
-    std::fputs(usageText(), stderr);
+    writeText(stderr, usageText());
     return kExitUsage;
   }
   if (kDemoSchemaSql[0] == '\0') {
-    std::fprintf(stderr, "このビルドにはデモのスキーマが組み込まれていません。\n");
+    writeText(stderr, "このビルドにはデモのスキーマが組み込まれていません。\n");
     return kExitFailed;
   }
   ConsoleHost::Settings settings;
   settings.chkTable = settings.chkView = settings.chkSynonym = settings.chkSeq = 1;
   settings.quiet = o.quiet;
-  settings.live = !o.quiet && ::isatty(STDOUT_FILENO);
+  settings.live = !o.quiet && repaintsLines(stdout);
   settings.overwrite = o.yes ? OverwritePolicy::Yes
-                             : (::isatty(STDIN_FILENO) ? OverwritePolicy::Ask : OverwritePolicy::No);
+                             : (isTerminal(stdin) ? OverwritePolicy::Ask : OverwritePolicy::No);
   ConsoleHost host(settings);
 
-  const std::string filename = std::filesystem::absolute(o.positional[0]).lexically_normal().string();
+  const std::string filename =
+      text::utf8FromPath(std::filesystem::absolute(text::pathFromUtf8(o.positional[0])).lexically_normal());
   engine::RunEnding ending;
   std::time_t start = 0, end = 0;
   try {
     TempDir temp;
-    const std::string source = (temp.path / "demo.sqlite").string();
+    const std::string source = text::utf8FromPath(temp.path / "demo.sqlite");
     odbc::executeScript(std::string("Driver=SQLite3;Database=") + source, kDemoSchemaSql);
     engine::RunOptions opts;
     opts.connectTemplate = kDemoTemplate;

@@ -2,7 +2,7 @@
 // Empty means the empty text; blanks pass.
 #include "app/input_checks.h"
 
-#include <cstdlib>
+#include "app/process_environment.h"
 
 namespace vellicor::app {
 
@@ -28,7 +28,7 @@ bool passesInputChecks(const CliOptions& o, engine::RunHost& host, bool checkOut
 
 std::string connectTemplateOf(const CliOptions& o) {
   if (o.connect) return *o.connect;
-  if (const char* env = std::getenv("VELLICOR_CONNECT")) return env;
+  if (auto env = environmentValue("VELLICOR_CONNECT")) return *env;
   return {};
 }
 

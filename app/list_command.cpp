@@ -1,12 +1,11 @@
 // `vellicor list` (the object listing's names, sorted, one a line) and `vellicor inspect` (a file's
 // tables or rows, or the whole-file check).
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "app/console_host.h"
 #include "app/input_checks.h"
 #include "app/password_input.h"
@@ -26,14 +25,14 @@ int listCommand(const CliOptions& o) {
   settings.quiet = true;  // stdout carries the names only
   ConsoleHost host(settings, stderr, stderr);
   if (!o.positional.empty()) {
-    std::fprintf(stderr, "余分な引数です: %s\n%s", o.positional[0].c_str(), usageText());
+    writeText(stderr, "余分な引数です: " + o.positional[0] + "\n" + usageText());
     return kExitUsage;
   }
   if (!passesInputChecks(o, host, false)) return kExitUsage;
   std::string passwordError;
   const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
   if (!password) {
-    std::fprintf(stderr, "%s\n", passwordError.c_str());
+    writeText(stderr, passwordError + "\n");
     return kExitUsage;
   }
   engine::RunOptions opts;
@@ -44,18 +43,18 @@ int listCommand(const CliOptions& o) {
     return kExitFailed;
   }
   std::sort(names.begin(), names.end());
-  for (const std::string& n : names) std::printf("%s\n", n.c_str());
+  for (const std::string& n : names) writeText(stdout, n + "\n");
   return kExitCompleted;
 }
 
 int inspectCommand(const CliOptions& o) {
   if (o.positional.empty() || o.positional.size() > 2) {
-    std::fputs(usageText(), stderr);
+    writeText(stderr, usageText());
     return kExitUsage;
   }
   if (o.check) {
     if (o.positional.size() != 1) {
-      std::fputs(usageText(), stderr);
+      writeText(stderr, usageText());
       return kExitUsage;
     }
     return printFileCheck(o.positional[0]);
@@ -69,10 +68,10 @@ int printInspection(const std::string& file, const std::optional<std::string>& t
   try {
     text = jet3::inspectFile(file, table);
   } catch (const dao::Error& e) {
-    std::fprintf(stderr, "[%s] %s\n", engine::kProgramTitle, e.description().c_str());
+    writeText(stderr, std::string("[") + engine::kProgramTitle + "] " + e.description() + "\n");
     return kExitFailed;
   }
-  std::fputs(text.c_str(), stdout);
+  writeText(stdout, text);
   std::fflush(stdout);
   return kExitCompleted;
 }
@@ -99,10 +98,10 @@ int printFileCheck(const std::string& file) {
       text += jet3::formatFileCheck(asItLies);
     }
   } catch (const dao::Error& e) {
-    std::fprintf(stderr, "[%s] %s\n", engine::kProgramTitle, e.description().c_str());
+    writeText(stderr, std::string("[") + engine::kProgramTitle + "] " + e.description() + "\n");
     return kExitFailed;
   }
-  std::fputs(text.c_str(), stdout);
+  writeText(stdout, text);
   std::fflush(stdout);
   return clean ? kExitCompleted : kExitFailed;
 }

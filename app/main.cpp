@@ -1,31 +1,31 @@
-// Entry point: the command line (run, list, inspect, demo) or, with no arguments, the window.
+// The command line's dispatch (run, list, inspect, demo) or, with no arguments, the window.
 // Every text shown to the user is Japanese; exit statuses are listed in commands.h.
-#include <clocale>
-#include <cstdio>
 #include <string>
 
 #include "app/cli_options.h"
 #include "app/commands.h"
+#include "app/console.h"
+#include "app/program_main.h"
 
 #ifdef VELLICOR_HAVE_UI
 #include "ui/window_main.h"
 #endif
 
-int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
-  using namespace vellicor::app;
+namespace vellicor::app {
+
+int programMain(int argc, char** argv) {
   if (argc < 2) {
 #ifdef VELLICOR_HAVE_UI
     return runWindow(argc, argv);
 #else
-    std::fputs(usageText(), stderr);
+    writeText(stderr, usageText());
     return kExitUsage;
 #endif
   }
   std::string error;
   const auto options = parseCli(argc, argv, error);
   if (!options) {
-    std::fprintf(stderr, "%s\n%s", error.c_str(), usageText());
+    writeText(stderr, error + "\n" + usageText());
     return kExitUsage;
   }
   try {
@@ -34,9 +34,11 @@ int main(int argc, char** argv) {
     if (options->command == "inspect") return inspectCommand(*options);
     if (options->command == "demo") return demoCommand(*options);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "[異常終了] %s\n", e.what());
+    writeText(stderr, std::string("[異常終了] ") + e.what() + "\n");
     return kExitFailed;
   }
-  std::fprintf(stderr, "不明なコマンドです: %s\n%s", options->command.c_str(), usageText());
+  writeText(stderr, "不明なコマンドです: " + options->command + "\n" + usageText());
   return kExitUsage;
 }
+
+}  // namespace vellicor::app

@@ -1,21 +1,20 @@
 // Reading the password: environment variable, file (first line, without its line end), or the
-// terminal with echo switched off and restored afterwards.
+// terminal with echo switched off and restored afterwards (console.h).
 #include "app/password_input.h"
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iostream>
+
+#include "app/console.h"
+#include "app/process_environment.h"
+#include "text/utf8_path.h"
 
 namespace vellicor::app {
 
 std::optional<std::string> obtainPassword(const std::optional<std::string>& passwordFile, std::string& error) {
-  if (const char* env = std::getenv("VELLICOR_PASSWORD")) return std::string(env);
+  if (auto env = environmentValue("VELLICOR_PASSWORD")) return *env;
   if (passwordFile) {
-    std::ifstream in(*passwordFile, std::ios::binary);
+    std::ifstream in(text::pathFromUtf8(*passwordFile), std::ios::binary);
     if (!in) {
       error = "パスワードファイル '" + *passwordFile + "' を読めません。";
       return std::nullopt;
@@ -25,21 +24,12 @@ std::optional<std::string> obtainPassword(const std::optional<std::string>& pass
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
   }
-  if (!::isatty(STDIN_FILENO)) return std::string();
+  if (!isTerminal(stdin)) return std::string();
 
-  std::fputs("パスワード: ", stderr);
+  writeText(stderr, "パスワード: ");
   std::fflush(stderr);
-  termios saved{};
-  const bool haveTerm = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (haveTerm) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  }
-  std::string line;
-  std::getline(std::cin, line);
-  if (haveTerm) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-  std::fputs("\n", stderr);
+  const std::string line = readHiddenLine();
+  writeText(stderr, "\n");
   return line;
 }
 

@@ -1,18 +1,18 @@
 // `vellicor run`: the run button's checks, the selection (given or from a named pattern), the
 // password, the run with a console host (Ctrl-C and SIGTERM stop it), the end texts and the exit status.
-#include <unistd.h>
-
 #include <ctime>
 #include <filesystem>
-#include <iostream>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "app/console_host.h"
 #include "app/input_checks.h"
 #include "app/password_input.h"
+#include "app/process_environment.h"
 #include "app/signal_stop.h"
 #include "engine/conversion_run.h"
 #include "engine/run_log.h"
+#include "text/utf8_path.h"
 
 #if __has_include("lists/pattern_file.h")
 #include "lists/pattern_file.h"
@@ -22,16 +22,14 @@
 namespace vellicor::app {
 namespace {
 
-[[maybe_unused]] std::string executableDir() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
+std::string absolutePath(const std::string& path) {
+  return text::utf8FromPath(std::filesystem::absolute(text::pathFromUtf8(path)).lexically_normal());
 }
 
 // The selection text: --select, a named pattern, or empty (every object).
 bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& host) {
   if (o.select && o.pattern) {
-    std::fprintf(stderr, "--select と --pattern は同時に指定できません。\n");
+    writeText(stderr, "--select と --pattern は同時に指定できません。\n");
     return false;
   }
   if (o.select) selection = *o.select;
@@ -53,7 +51,7 @@ bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& h
   return false;
 #else
   (void)host;
-  std::fprintf(stderr, "--pattern はこのビルドでは使えません。\n");
+  writeText(stderr, "--pattern はこのビルドでは使えません。\n");
   return false;
 #endif
 }
@@ -67,13 +65,13 @@ int runCommand(const CliOptions& o) {
   settings.chkSynonym = o.synonyms ? 1 : 0;
   settings.chkSeq = o.sequences ? 1 : 0;
   settings.quiet = o.quiet;
-  settings.live = !o.quiet && ::isatty(STDOUT_FILENO);
+  settings.live = !o.quiet && repaintsLines(stdout);
   settings.overwrite = o.yes ? OverwritePolicy::Yes
-                             : (::isatty(STDIN_FILENO) ? OverwritePolicy::Ask : OverwritePolicy::No);
+                             : (isTerminal(stdin) ? OverwritePolicy::Ask : OverwritePolicy::No);
   ConsoleHost host(settings);
 
   if (!o.positional.empty()) {
-    std::fprintf(stderr, "余分な引数です: %s\n%s", o.positional[0].c_str(), usageText());
+    writeText(stderr, "余分な引数です: " + o.positional[0] + "\n" + usageText());
     return kExitUsage;
   }
   if (!passesInputChecks(o, host, true)) return kExitUsage;
@@ -82,7 +80,7 @@ int runCommand(const CliOptions& o) {
   std::string passwordError;
   const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
   if (!password) {
-    std::fprintf(stderr, "%s\n", passwordError.c_str());
+    writeText(stderr, passwordError + "\n");
     return kExitUsage;
   }
 
@@ -92,9 +90,8 @@ int runCommand(const CliOptions& o) {
   settings.selection = selection;
   settings.stop = &stop;
   ConsoleHost runHost(settings);
-  const std::string filename = std::filesystem::absolute(o.output).lexically_normal().string();
-  const std::string logfile =
-      o.log ? std::filesystem::absolute(*o.log).lexically_normal().string() : filename + ".log";
+  const std::string filename = absolutePath(o.output);
+  const std::string logfile = o.log ? absolutePath(*o.log) : filename + ".log";
   engine::RunOptions opts;
   opts.connectTemplate = connectTemplateOf(o);
   opts.stop = &stop;

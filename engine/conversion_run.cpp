@@ -2,9 +2,8 @@
 // handling that closes the recordsets, databases, workspaces and the log in a fixed order.
 #include "engine/conversion_run.h"
 
-#include <sys/stat.h>
-
 #include <ctime>
+#include <filesystem>
 #include <memory>
 
 #include "engine/record_copy.h"
@@ -12,6 +11,7 @@
 #include "engine/run_state.h"
 #include "engine/sequence_export.h"
 #include "lists/syutoku_tables.h"
+#include "text/utf8_path.h"
 
 namespace vellicor::engine {
 namespace {
@@ -48,12 +48,11 @@ struct RunResources {
 }  // namespace
 
 bool outputFileExists(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::filesystem::path p = text::pathFromUtf8(path);
+  const std::string base = text::utf8FromPath(p.filename());
   if (!base.empty() && base[0] == '.') return false;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  return S_ISREG(st.st_mode);
+  std::error_code ec;
+  return std::filesystem::is_regular_file(p, ec);
 }
 
 RunEnding runConversion(RunHost& host, const RunRequest& request) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dataaccess/dao.h"
+#include "engine/log_file.h"
 
 namespace vellicor::engine {
 
@@ -19,7 +20,7 @@ std::string formatRunTime(std::time_t t) {
 
 void RunLog::open(const std::string& path, bool append) {
   close();
-  std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
+  std::FILE* f = openLogFile(path, append);
   if (f == nullptr) {
     const int err = errno;
     throw dao::ioFailure("ログファイル '" + path + "' を開けません。(" + std::strerror(err) + ")", dao::errnum::kCannotOpenFile);
@@ -30,7 +31,7 @@ void RunLog::open(const std::string& path, bool append) {
 
 void RunLog::writeLine(const std::string& line) {
   if (file_ == nullptr) return;
-  const std::string text = line + "\r\n";
+  const std::string text = logLineBytes(line);
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
     const int err = errno;
     throw dao::ioFailure("ログファイル '" + path_ + "' に書き込めません。(" + std::strerror(err) + ")");

@@ -1,5 +1,6 @@
 // The run log: a text file beside the output holding the connection, the skipped objects, the
-// record count of every copied object and the start and end times. UTF-8, CR LF line ends.
+// record count of every copied object and the start and end times. CR LF line ends; UTF-8, or the
+// ANSI code page on Windows (log_file.h).
 #pragma once
 
 #include <cstdint>

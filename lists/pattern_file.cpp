@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "lists/text_file.h"
+#include "text/utf8_path.h"
 
 namespace vellicor::lists {
 
@@ -68,16 +69,16 @@ enum class Presence { Missing, File, Untestable };
 Presence presence(const std::string& path) {
   if (path.empty()) return Presence::Missing;
   std::error_code ec;
-  const fs::file_status st = fs::status(path, ec);
+  const fs::file_status st = fs::status(text::pathFromUtf8(path), ec);
   if (ec && st.type() != fs::file_type::not_found) return Presence::Untestable;
   return st.type() == fs::file_type::regular ? Presence::File : Presence::Missing;
 }
 
 // A relative reference names a file relative to the file that holds it.
 std::string resolveReference(const std::string& ref, const std::string& from) {
-  fs::path p(ref);
+  const fs::path p = text::pathFromUtf8(ref);
   if (ref.empty() || p.is_absolute()) return ref;
-  return (fs::path(from).parent_path() / p).lexically_normal().string();
+  return text::utf8FromPath((text::pathFromUtf8(from).parent_path() / p).lexically_normal());
 }
 
 std::string refersTo(const std::string& path) {
@@ -146,7 +147,7 @@ std::string selectionCountText(const std::string& selection) {
 
 bool copyReplacing(const std::string& source, const std::string& target) {
   std::error_code ec;
-  fs::path dest(target);
+  fs::path dest = text::pathFromUtf8(target);
   if (fs::is_symlink(dest, ec)) dest = fs::weakly_canonical(dest, ec);
   if (ec) return false;
   // A local copy, or its folder, that its owner made read-only is left alone (also for root,
@@ -160,8 +161,9 @@ bool copyReplacing(const std::string& source, const std::string& target) {
   if ((fs::exists(dest, ec) && !writable(dest)) || !writable(folder)) return false;
   // Copy beside the target and rename over it, so a failed copy never leaves a truncated file.
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path temp = dest.string() + ".tmp" + std::to_string(stamp);
-  if (!fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec)) {
+  fs::path temp = dest;
+  temp += ".tmp" + std::to_string(stamp);
+  if (!fs::copy_file(text::pathFromUtf8(source), temp, fs::copy_options::overwrite_existing, ec)) {
     fs::remove(temp, ec);
     return false;
   }
@@ -191,7 +193,7 @@ PatternFileChoice choosePatternFile(const std::string& localPath, const FileCopi
   std::error_code ec;
   // A master that names itself is the authoritative copy; a file that names itself as the local
   // file must not be copied onto itself.
-  const bool sameFile = fs::equivalent(master, localPath, ec) && !ec;
+  const bool sameFile = fs::equivalent(text::pathFromUtf8(master), text::pathFromUtf8(localPath), ec) && !ec;
   if (masterRef == master && !sameFile && copy(master, localPath)) {
     choice.path = localPath;
     choice.tooltip = "採取パターン定義ファイルは" + localPath + "です。" + master + "から更新されてます。";

@@ -6,6 +6,7 @@
 
 #include "text/codepage.h"
 #include "text/utf8.h"
+#include "text/utf8_path.h"
 
 namespace vellicor::lists {
 
@@ -38,7 +39,7 @@ std::vector<std::string> splitLines(std::string_view text) {
 }
 
 std::optional<std::vector<std::string>> readTextLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(text::pathFromUtf8(path), std::ios::binary);
   if (!in) return std::nullopt;
   std::string bytes;
   char chunk[16384];

@@ -1,22 +1,15 @@
 // The server list: parsing TNSNAMES.ORA and finding it below the Oracle client's network
-// directory (the registry on Windows, the environment elsewhere).
+// directory (where the client's settings come from: oracle_home_posix.cpp, oracle_home_windows.cpp).
 #include "lists/tnsnames.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
 #include "lists/text_file.h"
 #include "text/ascii.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include <algorithm>
-#include <cstring>
-#endif
+#include "text/utf8_path.h"
 
 namespace vellicor::lists {
 
@@ -32,51 +25,24 @@ long countChar(const std::string& s, char c) {
   return n;
 }
 
-std::string envValue(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
-}
-
 // The entry of dir whose name equals name without regard to ASCII letter case; an exact match wins.
-std::string entryIgnoringCase(const fs::path& dir, const std::string& name, bool wantDirectory) {
+std::string entryIgnoringCase(const std::string& dirPath, const std::string& name, bool wantDirectory) {
+  const fs::path dir = text::pathFromUtf8(dirPath);
   std::error_code ec;
   auto fits = [&](const fs::path& p) {
     std::error_code e;
     return wantDirectory ? fs::is_directory(p, e) : fs::is_regular_file(p, e);
   };
-  if (fits(dir / name)) return (dir / name).string();
+  if (fits(dir / name)) return text::utf8FromPath(dir / name);
   const std::string wanted = upperAscii(name);
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    if (upperAscii(it->path().filename().string()) == wanted && fits(it->path())) {
-      return it->path().string();
+    if (upperAscii(text::utf8FromPath(it->path().filename())) == wanted && fits(it->path())) {
+      return text::utf8FromPath(it->path());
     }
   }
   return "";
 }
 
-#ifdef _WIN32
-// The string value NET80 of HKEY_LOCAL_MACHINE\SOFTWARE\ORACLE, or "".
-std::string registryNet80() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return "";
-  }
-  char buffer[250] = {};
-  DWORD length = sizeof buffer;
-  const LONG rc = RegQueryValueExA(key, "NET80", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &length);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return "";
-  std::string ansi(buffer, strnlen(buffer, std::min<size_t>(length, sizeof buffer)));
-  // The value is in the ANSI code page; the program works in UTF-8.
-  int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring w(wide, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), w.data(), wide);
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, utf8.data(), bytes, nullptr, nullptr);
-  return utf8;
-}
-#endif
 
 }  // namespace
 
@@ -105,17 +71,6 @@ std::vector<std::string> parseTnsNames(const std::vector<std::string>& lines) {
   return names;
 }
 
-OracleClientEnv OracleClientEnv::fromProcess() {
-  OracleClientEnv env;
-#ifdef _WIN32
-  env.net80 = registryNet80();
-#else
-  env.net80 = envValue("VELLICOR_NET80");
-#endif
-  env.tnsAdmin = envValue("TNS_ADMIN");
-  env.oracleHome = envValue("ORACLE_HOME");
-  return env;
-}
 
 std::string findTnsNamesFile(const OracleClientEnv& env) {
   std::string adminDir;

@@ -19,6 +19,8 @@ struct OracleClientEnv {
   std::string tnsAdmin;    // TNS_ADMIN: the directory that holds TNSNAMES.ORA itself
   std::string oracleHome;  // ORACLE_HOME: the client's home; NET80 is its "network" directory
 
+  // This process's settings (oracle_home_posix.cpp: the environment; oracle_home_windows.cpp: NET80
+  // from the registry, the rest from the environment).
   static OracleClientEnv fromProcess();
 };
 

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "dataaccess/odbc/oracle_driver.h"
+
 namespace vellicor::odbc {
 
 std::string quoteConnectValue(const std::string& value) {
@@ -23,7 +25,7 @@ std::string quoteConnectValue(const std::string& value) {
 std::string buildConnectString(const std::string& dbq, const std::string& user, const std::string& pass,
                                const std::string& templ) {
   if (templ.empty()) {
-    return "ODBC;Driver={Oracle ODBC Driver};DBQ=" + quoteConnectValue(dbq) + ";UID=" + quoteConnectValue(user) +
+    return "ODBC;Driver={" + oracleDriverName() + "};DBQ=" + quoteConnectValue(dbq) + ";UID=" + quoteConnectValue(user) +
            ";PWD=" + quoteConnectValue(pass) + ";";
   }
   struct Placeholder {

@@ -6,7 +6,8 @@
 
 namespace vellicor::odbc {
 
-// "ODBC;Driver={Oracle ODBC Driver};DBQ=<dbq>;UID=<user>;PWD=<pass>;" when `templ` is empty,
+// "ODBC;Driver={<driver>};DBQ=<dbq>;UID=<user>;PWD=<pass>;" when `templ` is empty, with the Oracle
+// driver's name of this system (oracle_driver.h: "Oracle ODBC Driver", or "Oracle in <home>" on Windows),
 // otherwise `templ` with each placeholder replaced by its value (inserted values are not scanned
 // again). A value holding ; { } = or leading or trailing blanks is written as {value} with every
 // '}' doubled, so no value can end the attribute early or add one of its own.
