@@ -12,7 +12,7 @@
 #include "dataaccess/error.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/read_le.h"
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 

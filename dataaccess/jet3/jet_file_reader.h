@@ -10,7 +10,7 @@
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/header.h"
 #include "dataaccess/jet3/pager.h"
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 #include "dataaccess/jet3/row_reader.h"
 #include "dataaccess/jet3/tdef.h"
 #include "dataaccess/variant.h"

@@ -39,7 +39,7 @@
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/page_set.h"
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dataaccess/jet3/page_set.h"
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 

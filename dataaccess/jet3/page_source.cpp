@@ -1,6 +1,6 @@
 // Row slot lookup on Jet 3 data pages, with every offset checked against the page.
 // Row k ends where row k-1 starts (row 0 ends at the page end); flags sit in the top bits.
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 
 #include "dataaccess/error.h"
 #include "dataaccess/jet3/read_le.h"
