@@ -1,14 +1,11 @@
 // The code page converters of the Jet 3 engine: Windows-1252 from an embedded table, and
-// Windows-31J (CP932) from lookup tables that glibc's iconv fills once, at first use.
+// Windows-31J (CP932) from the generated pair table of cp932_table.cpp, inverted at first use.
 #include "text/codepage.h"
 
-#include <iconv.h>
-
 #include <cstring>
-#include <memory>
 #include <vector>
 
-#include "dataaccess/error.h"
+#include "text/cp932_table.h"
 #include "text/utf8.h"
 
 namespace vellicor::text {
@@ -155,67 +152,31 @@ constexpr Variant932 kVariants932[] = {
 constexpr unsigned kHalfwidthFirst = 0xA1, kHalfwidthLast = 0xDF;  // U+FF61..U+FF9F
 constexpr char32_t kHalfwidthBase = 0xFF61;
 
-inline bool isLead932(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-inline bool isTrail932(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
-
-[[noreturn]] void tableFailure() {
-  throw dao::Error(
-      "文字コード変換表 (CP932) を作成できません。iconv がコードページ CP932 に対応していません。");
-}
-
-// Runs one conversion with a fresh shift state; returns the output length or -1.
-long convertOnce(iconv_t cd, const void* in, size_t inLen, void* out, size_t outCap) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* ip = const_cast<char*>(static_cast<const char*>(in));
-  char* op = static_cast<char*>(out);
-  size_t il = inLen, ol = outCap;
-  if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0) return -1;
-  return static_cast<long>(outCap - ol);
-}
+// Lead bytes of the NEC-selected copies of the IBM extensions: the last choice for a character
+// that CP932 holds twice.
+constexpr bool isNecSelectedLead932(unsigned lead) { return lead == 0xED || lead == 0xEE; }
 
 class Cp932 final : public CodePage {
  public:
-  // The tables come from glibc's "CP932" converter (Microsoft's Windows-31J table; "SHIFT_JIS" in
-  // glibc is a different table). Decoding converts every double-byte pair once. Encoding converts
-  // every BMP code point once, which takes glibc's choices for the characters that CP932 holds
-  // twice (NEC row 13 / IBM extensions): the same choices as Windows' WideCharToMultiByte, e.g.
-  // U+2252 -> 0x81E0, U+2160 -> 0x8754, U+2170 -> 0xFA40, U+FFE2 -> 0x81CA. kVariants932 is
-  // applied on top so that those mappings do not depend on the glibc version. The whole build
-  // takes a few milliseconds.
-  Cp932() : CodePage(kCodePage932), fromUnicode_(0x10000, 0), toUnicode_(0x8000, 0) {
-    struct Closer {
-      void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
-    };
-    iconv_t dec = iconv_open("UTF-32LE", "CP932");
-    if (dec == reinterpret_cast<iconv_t>(-1)) tableFailure();
-    std::unique_ptr<void, Closer> decGuard(dec);
-    iconv_t enc = iconv_open("CP932", "UTF-32LE");
-    if (enc == reinterpret_cast<iconv_t>(-1)) tableFailure();
-    std::unique_ptr<void, Closer> encGuard(enc);
-
-    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+  // Decoding reads kCp932Pairs directly. Encoding inverts it once: a character that CP932 holds
+  // twice (JIS row 2 / NEC row 13 / IBM extensions / their NEC-selected copies) takes its lowest
+  // code, except that the NEC-selected copies (leads 0xED, 0xEE) yield to the IBM codes (leads
+  // 0xFA..0xFC). Those are the choices of Windows' WideCharToMultiByte and of glibc's CP932, e.g.
+  // U+2252 -> 0x81E0, U+2160 -> 0x8754, U+2170 -> 0xFA40, U+FFE2 -> 0x81CA. The single bytes are
+  // ASCII and the half-width katakana; kVariants932 is applied on top.
+  Cp932() : CodePage(kCodePage932), fromUnicode_(0x10000, 0) {
+    for (unsigned lead = kCp932LeadFirst; lead <= kCp932LeadLast; ++lead) {
       if (!isLead932(lead)) continue;
-      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-        if (!isTrail932(trail)) continue;
-        const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
-        uint32_t out[2];
-        if (convertOnce(dec, in, 2, out, sizeof out) != 4 || out[0] == 0 || out[0] > 0xFFFF) continue;
-        toUnicode_[((lead - 0x80) << 8) | trail] = static_cast<char16_t>(out[0]);
+      for (unsigned trail = kCp932TrailFirst; trail <= kCp932TrailLast; ++trail) {
+        const char16_t cp = kCp932Pairs[leadRow932(lead)][trail - kCp932TrailFirst];
+        uint16_t& code = fromUnicode_[cp];
+        if (cp != 0 && (code == 0 || (isNecSelectedLead932(code >> 8) && !isNecSelectedLead932(lead))))
+          code = static_cast<uint16_t>((lead << 8) | trail);
       }
     }
-    for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
-      if (cp >= 0xD800 && cp < 0xE000) continue;
-      unsigned char out[4];
-      const long len = convertOnce(enc, &cp, 4, out, sizeof out);
-      if (len == 1 && out[0] != 0) fromUnicode_[cp] = out[0];
-      if (len == 2) fromUnicode_[cp] = static_cast<uint16_t>((out[0] << 8) | out[1]);
-    }
+    for (unsigned b = kHalfwidthFirst; b <= kHalfwidthLast; ++b)
+      fromUnicode_[kHalfwidthBase + (b - kHalfwidthFirst)] = static_cast<uint16_t>(b);
     for (const auto& v : kVariants932) fromUnicode_[v.cp] = v.code;
-    // ASCII and the half-width katakana are the code page's single bytes; check that iconv
-    // agreed on a few anchors before trusting the tables.
-    if (fromUnicode_[0x3042] != 0x82A0 || toUnicode_[((0x87 - 0x80) << 8) | 0x40] != 0x2460 ||
-        fromUnicode_[0xFF61] != 0xA1 || fromUnicode_[0xFF5E] != 0x8160)
-      tableFailure();
   }
 
   size_t encode(std::string_view utf8, std::string& out) const override {
@@ -277,7 +238,7 @@ class Cp932 final : public CodePage {
         // afresh, so ASCII after a broken pair is kept.
         p = putUtf8(p, kReplacement);
         ++i;
-      } else if (const char16_t cp = toUnicode_[((b - 0x80) << 8) | s[i + 1]]; cp != 0) {
+      } else if (const char16_t cp = kCp932Pairs[leadRow932(b)][s[i + 1] - kCp932TrailFirst]; cp != 0) {
         p = putUtf8(p, cp);
         i += 2;
       } else {
@@ -292,7 +253,6 @@ class Cp932 final : public CodePage {
 
  private:
   std::vector<uint16_t> fromUnicode_;  // BMP code point -> byte or (lead << 8 | trail); 0 = none
-  std::vector<char16_t> toUnicode_;    // ((lead - 0x80) << 8 | trail) -> code point; 0 = none
 };
 
 }  // namespace

@@ -445,10 +445,8 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
     }
     t->pending.resize(t->def.realIndexes.size());
     if (!t->owned.pages().empty()) {
-      uint8_t page[fmt::kPageSize];
       t->lastPage = t->owned.pages().last();
-      pager.read(t->lastPage, page);
-      t->last.load(page);
+      t->last.load(*pager.page(t->lastPage), t->lastPage);
     }
     RowCursor cursor(reader, info);
     uint32_t rows = 0;

@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "dataaccess/dao.h"
+#include <algorithm>
+#include <string>
+
+#include "dataaccess/error.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/read_le.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 
@@ -24,23 +28,17 @@ class DataPage {
     lowest_ = fmt::kPageSize;
     sync();
   }
-  // Takes over a page read from the file (to append to its rows). A page that is not a data page,
-  // or whose row count or row offsets lie outside the page (a damaged file), throws dao::Error.
-  void load(const uint8_t* page) {
-    std::memcpy(bytes_, page, sizeof bytes_);
-    rows_ = loadU16(bytes_ + fmt::kDataRowCount);
+  // Takes over page `number` as read from the file (to append to its rows). A page that is not a
+  // data page, or whose row count or row offsets lie outside the page (a damaged file), throws
+  // dao::Error.
+  void load(const Page& page, uint32_t number) {
+    rows_ = rowSlotCount(page, number);
+    if (rows_ > fmt::kMaxRowsPerPage) {
+      throw dao::damagedFile("ページ " + std::to_string(number) + " の行数 " + std::to_string(rows_) + " が不正です。ファイルが壊れています。");
+    }
+    std::memcpy(bytes_, page.data(), sizeof bytes_);
     lowest_ = fmt::kPageSize;
-    const size_t slotsEnd = fmt::kDataRowTable + 2u * rows_;
-    if (bytes_[0] != fmt::kPageData || rows_ > fmt::kMaxRowsPerPage || slotsEnd > fmt::kPageSize) {
-      throw dao::Error("データ ページが壊れています (行数 " + std::to_string(rows_) + ")。", dao::errnum::kDatabaseCorrupt);
-    }
-    for (uint16_t r = 0; r < rows_; ++r) {
-      const uint16_t o = loadU16(bytes_ + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
-      if (o < slotsEnd || o > fmt::kPageSize) {
-        throw dao::damagedFile("データ ページが壊れています (行 " + std::to_string(r) + " の位置 " + std::to_string(o) + ")。");
-      }
-      if (o < lowest_) lowest_ = o;
-    }
+    for (uint16_t r = 0; r < rows_; ++r) lowest_ = std::min(lowest_, rowStart(page, number, r));
   }
   uint16_t rows() const { return rows_; }
   // Bytes a new row of this length may take (its slot included).

@@ -16,6 +16,7 @@
 #include "dataaccess/jet3/jet_recordset.h"
 #include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/names.h"
+#include "dataaccess/jet3/open_checks.h"
 #include "dataaccess/jet3/page_claims.h"
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/row_writer.h"
@@ -152,23 +153,20 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
                                                const FileOpener& opener) {
   std::unique_ptr<FileIo> file =
       opener(path, readOnly ? OpenMode::kOpenReadOnly : exclusive ? OpenMode::kOpenExclusive : OpenMode::kOpenShared);
-  uint8_t page0[fmt::kPageSize];
-  uint64_t size = file->size();
-  if (size < fmt::kPageSize * 20u) {
-    file->close();
-    throw dao::Error("ファイル '" + path + "' は Jet 3 (Access 97) のデータベースではありません (ファイルが短すぎます)。", dao::errnum::kUnrecognizedFormat);
-  }
-  file->readAt(0, page0, sizeof page0);
   DatabaseHeader h;
+  uint64_t size = 0;
   try {
-    h = decodeHeader(page0, sizeof page0);
+    const CheckedFile checked = checkJetFile(*file, path);
+    h = checked.header;
+    size = uint64_t{checked.pageCount} * fmt::kPageSize;
   } catch (...) {
     file->close();
     throw;
   }
-  if (h.databaseKey != 0 || h.hasPassword()) {
+  // The object model has no password to check against.
+  if (h.hasPassword()) {
     file->close();
-    throw dao::Error("データベース '" + path + "' は暗号化またはパスワードで保護されているため開けません。", dao::errnum::kNotAValidPassword);
+    throw dao::Error("データベース '" + path + "' はパスワードで保護されているため開けません。", dao::errnum::kNotAValidPassword);
   }
   // A commit that was interrupted is rolled back first (a read-only open reads the old pages from
   // the journal instead).
@@ -176,7 +174,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
   std::string notice;
   try {
     if (!readOnly) {
-      if (recoverInterruptedCommit(path, *file, &notice)) size = file->size();
+      if (recoverInterruptedCommit(path, *file, &notice)) size = file->size() / fmt::kPageSize * fmt::kPageSize;
     } else {
       hot = readHotJournal(path, size / fmt::kPageSize, [&file](uint32_t page, uint8_t* out) {
         file->readAt(uint64_t{page} * fmt::kPageSize, out, fmt::kPageSize);
@@ -199,7 +197,7 @@ std::unique_ptr<JetDatabase> JetDatabase::open(const std::string& path, bool exc
       db->pager_->enableJournal(path, opener);
     }
     db->pager_->loadGlobalMap();
-    JetFileReader reader(path);
+    JetFileReader reader(*db->pager_, path);
     db->catalog_ = Catalog::load(*db->pager_, reader);
     // Before anything is written, every page a table refers to must be in the file and in use:
     // new pages are handed out from the pages the global map shows free.

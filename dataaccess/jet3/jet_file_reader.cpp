@@ -2,8 +2,6 @@
 // MSysObjects catalog and the forward row cursor with overflow-row handling.
 #include "dataaccess/jet3/jet_file_reader.h"
 
-#include <cstring>
-
 #include <algorithm>
 #include <unordered_set>
 
@@ -11,13 +9,13 @@
 #include "text/codepage.h"
 #include "dataaccess/jet3/journal.h"
 #include "dataaccess/jet3/read_le.h"
-#include "dataaccess/jet3/read_usage_map.h"
+#include "dataaccess/jet3/open_checks.h"
+#include "dataaccess/jet3/usage_map.h"
 #include "text/ascii.h"
 
 namespace vellicor::jet3 {
 namespace {
 
-constexpr size_t kCacheSlots = 64;
 // Longest TDEF chain accepted: 255 columns with 64-byte names and 32 indexes need about 15 pages.
 constexpr size_t kMaxTdefPages = 64;
 // Jet never chains overflow rows; a few hops are tolerated, more means a damaged file.
@@ -32,57 +30,31 @@ bool CatalogEntry::isUserTable() const {
   return isLocalTable() && (static_cast<uint32_t>(flags) & systemFlags) == 0;
 }
 
-JetFileReader::JetFileReader(const std::string& path, JournalView view) : path_(path), cache_(kCacheSlots) {
-  file_ = openSystemFile(path, OpenMode::kLookOnly);
-  const uint64_t size = file_->size();
-  if (size > fmt::kMaxFileBytes) {
-    throw dao::Error("ファイル \"" + path + "\" は Jet 3 の上限 (1 GB) より大きいため、Jet 3 (Access 97) 形式のファイルではありません。",
-                     dao::errnum::kUnrecognizedFormat);
-  }
-  pageCount_ = static_cast<uint32_t>(size / fmt::kPageSize);
-  if (pageCount_ < 3) {
-    throw dao::Error("Jet 3 (Access 97) 形式のファイルではありません (ファイルが短すぎます: " + std::to_string(size) + " バイト)。",
-                     dao::errnum::kUnrecognizedFormat);
-  }
-  const auto first = page(fmt::kHeaderPage);
-  header_ = decodeHeader(first->data(), first->size());
+JetFileReader::JetFileReader(const std::string& path, JournalView view, const FileOpener& opener) : path_(path) {
+  std::unique_ptr<FileIo> file = opener(path, OpenMode::kLookOnly);
+  const CheckedFile checked = checkJetFile(*file, path);
+  header_ = checked.header;
+  ownPager_ = std::make_unique<Pager>(std::move(file), checked.pageCount);
+  pager_ = ownPager_.get();
   // A commit of this engine that was interrupted: read the file as it was before it.
-  if (auto hot = readHotJournal(path, pageCount_,
-                                [this](uint32_t n, uint8_t* out) { std::memcpy(out, page(n)->data(), fmt::kPageSize); })) {
+  if (auto hot = readHotJournal(path, checked.pageCount, [this](uint32_t n, uint8_t* out) { pager_->read(n, out); })) {
     hotJournal_ = true;
     if (view == JournalView::kBeforeInterruptedCommit) {
-      for (Journal::Image& im : hot->images) {
-        auto p = std::make_shared<Page>();
-        std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
-        overlay_[im.page] = std::move(p);
-      }
+      pager_->overlay(*hot);
       readsJournal_ = true;
     }
-  }
-  if (header_.databaseKey != 0) {
-    throw dao::Error("暗号化されたデータベースは読み取れません: " + path);
   }
   codePage_ = &text::CodePage::forId(header_.codePage);
 }
 
-JetFileReader::~JetFileReader() = default;
-
-std::shared_ptr<const Page> JetFileReader::page(uint32_t number) {
-  if (number >= pageCount_) {
-    throw dao::damagedFile("ページ " + std::to_string(number) + " はファイルの範囲外です (全 " + std::to_string(pageCount_) +
-                     " ページ)。ファイルが壊れています。");
-  }
-  if (!overlay_.empty()) {
-    if (auto it = overlay_.find(number); it != overlay_.end()) return it->second;
-  }
-  CacheSlot& slot = cache_[number % kCacheSlots];
-  if (slot.number == number) return slot.page;
-  auto p = std::make_shared<Page>();
-  file_->readAt(uint64_t{number} * fmt::kPageSize, p->data(), fmt::kPageSize);
-  slot.number = number;
-  slot.page = p;
-  return p;
+JetFileReader::JetFileReader(Pager& pager, const std::string& path) : path_(path), pager_(&pager) {
+  const auto first = pager.page(fmt::kHeaderPage);
+  header_ = decodeHeader(first->data(), first->size());
+  readsJournal_ = hotJournal_ = pager.hasOverlay();
+  codePage_ = &text::CodePage::forId(header_.codePage);
 }
+
+JetFileReader::~JetFileReader() = default;
 
 TableInfo JetFileReader::readTable(uint32_t tdefPage) {
   TableInfo info;
@@ -175,7 +147,7 @@ TableInfo JetFileReader::table(const std::string& utf8Name) {
     if (!found && equalsIgnoringAsciiCase(e.name, utf8Name)) found = &e;
   }
   if (!found) throw dao::Error("テーブル \"" + utf8Name + "\" が見つかりません。", dao::errnum::kTableNotFound);
-  if (found->id <= 0 || static_cast<uint32_t>(found->id) >= pageCount_) {
+  if (found->id <= 0 || static_cast<uint32_t>(found->id) >= pageCount()) {
     throw dao::damagedFile("テーブル \"" + utf8Name + "\" の定義ページ " + std::to_string(found->id) + " がファイルの範囲外です。");
   }
   TableInfo info = readTable(static_cast<uint32_t>(found->id));

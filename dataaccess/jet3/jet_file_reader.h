@@ -1,16 +1,16 @@
 // Read-only access to a Jet 3 file: header, catalog (MSysObjects), table definitions, usage maps
-// and a forward row cursor. Pages are read on demand through a small cache.
+// and a forward row cursor. Pages come from a pager: its own, or that of a database open here.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/header.h"
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/pager.h"
+#include "dataaccess/jet3/page_source.h"
 #include "dataaccess/jet3/row_reader.h"
 #include "dataaccess/jet3/tdef.h"
 #include "dataaccess/variant.h"
@@ -53,15 +53,19 @@ class JetFileReader : public PageSource {
   // back), or the file as it lies (what programs that know nothing of the journal read).
   enum class JournalView { kBeforeInterruptedCommit, kFileAsItLies };
 
-  // Opens the file read-only and decodes its header; throws dao::Error (Japanese) when the file
-  // cannot be opened or is not an unencrypted Jet 3 database.
-  explicit JetFileReader(const std::string& path, JournalView view = JournalView::kBeforeInterruptedCommit);
+  // Opens the file to read it without a lock (a writer may have it open) and makes the checks of
+  // open_checks.h; throws dao::Error (Japanese) when the file cannot be opened or is refused.
+  explicit JetFileReader(const std::string& path, JournalView view = JournalView::kBeforeInterruptedCommit,
+                         const FileOpener& opener = openSystemFile);
+  // Reads through the pager of a database open in this process: what it has written, the commit
+  // under way included.
+  JetFileReader(Pager& pager, const std::string& path);
   ~JetFileReader() override;
   JetFileReader(const JetFileReader&) = delete;
   JetFileReader& operator=(const JetFileReader&) = delete;
 
-  uint32_t pageCount() const override { return pageCount_; }
-  std::shared_ptr<const Page> page(uint32_t number) override;
+  uint32_t pageCount() const override { return pager_->pageCount(); }
+  std::shared_ptr<const Page> page(uint32_t number) override { return pager_->page(number); }
 
   const std::string& path() const { return path_; }
   // True when the file's last commit was interrupted and its journal's pages are read instead.
@@ -90,16 +94,10 @@ class JetFileReader : public PageSource {
   std::vector<uint32_t> readUsageMapChecked(uint32_t mapRow);
 
   std::string path_;
-  std::unique_ptr<FileIo> file_;
-  uint32_t pageCount_ = 0;
+  std::unique_ptr<Pager> ownPager_;  // when the reader opened the file itself
+  Pager* pager_ = nullptr;
   DatabaseHeader header_;
   const text::CodePage* codePage_ = nullptr;
-  struct CacheSlot {
-    uint32_t number = UINT32_MAX;
-    std::shared_ptr<const Page> page;
-  };
-  std::vector<CacheSlot> cache_;
-  std::unordered_map<uint32_t, std::shared_ptr<const Page>> overlay_;  // from a hot journal
   bool readsJournal_ = false;
   bool hotJournal_ = false;
   bool catalogRead_ = false;

@@ -203,7 +203,7 @@ JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t t
   if (writer_) {
     def = writer_->definition();
   } else {
-    reader_ = std::make_unique<JetFileReader>(db.path());
+    reader_ = std::make_unique<JetFileReader>(db.pager(), db.path());
     def = reader_->readTable(tdefPage).def;
   }
   // The table's own spelling of its name, for messages.
@@ -227,7 +227,7 @@ JetRecordset::JetRecordset(JetDatabase& db, const std::string& table, uint32_t t
     return;
   }
   if (writer_ && writer_->uncommitted()) writer_->commit();
-  if (!reader_) reader_ = std::make_unique<JetFileReader>(db.path());
+  if (!reader_) reader_ = std::make_unique<JetFileReader>(db.pager(), db.path());
   cursor_ = std::make_unique<RowCursor>(*reader_, reader_->readTable(tdefPage));
   atEnd_ = !cursor_->next();
 }

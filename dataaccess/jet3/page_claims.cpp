@@ -7,7 +7,7 @@
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/jet_file_reader.h"
 #include "dataaccess/jet3/read_le.h"
-#include "dataaccess/jet3/read_usage_map.h"
+#include "dataaccess/jet3/usage_map.h"
 
 namespace vellicor::jet3 {
 
@@ -53,20 +53,10 @@ class Walk {
     const uint32_t holder = fmt::pointerPage(mapRow);
     claim(holder, holderRole, tdef);
     try {
-      if (holder == 0 || holder >= reader_.pageCount()) {
-        throw dao::damagedFile("行 " + std::to_string(mapRow) + " のページ " + std::to_string(holder) + " がファイルの範囲外です。");
-      }
-      const auto page = reader_.page(holder);
-      const RowSlot slot = rowSlot(*page, holder, fmt::pointerRow(mapRow));
-      if (slot.deleted()) throw dao::damagedFile(rowPlace(holder, fmt::pointerRow(mapRow)) + " は削除されています。");
-      const uint8_t* row = page->data() + slot.start;
-      if (slot.size() >= 1 && row[0] == fmt::kMapReference) {
-        for (size_t k = 0; k < (slot.size() - 1u) / 4; ++k) {
-          const uint32_t bitmap = loadU32(row + 1 + 4 * k);
-          if (bitmap != 0) claim(bitmap, bitmapRole, tdef);
-        }
-      }
-      members = decodeUsageMapRow(reader_, row, slot.size(), pastLimit);
+      const MapRowBytes m = locateMapRow(reader_, mapRow);
+      for (uint32_t bitmap : mapBitmapPages(m.row, m.size))
+        if (bitmap != 0) claim(bitmap, bitmapRole, tdef);
+      members = decodeUsageMapRow(reader_, m.row, m.size, pastLimit);
       return true;
     } catch (const dao::Error& e) {
       fault(name, what + "を読み取れません: " + e.description());

@@ -16,6 +16,9 @@ namespace {
 // Pages kept back from row data so that the catalog can still be committed at the size limit.
 constexpr uint32_t kReservePages = 256;
 constexpr uint32_t kGlobalWindowBits = static_cast<uint32_t>(fmt::kMapInlineBits);
+// Pages the read cache holds: enough for a row scan (data page, its overflow targets, long-value
+// pages) and an index walk's path, small enough not to matter beside the commit's held pages.
+constexpr size_t kCacheSlots = 64;
 
 [[noreturn]] void tooLarge() {
   throw dao::formatLimit("データベースのサイズが上限の 1 GB を超えるため、これ以上書き込めません。", dao::errnum::kObjectNotFound);
@@ -24,7 +27,11 @@ constexpr uint32_t kGlobalWindowBits = static_cast<uint32_t>(fmt::kMapInlineBits
 }  // namespace
 
 Pager::Pager(std::unique_ptr<FileIo> file, uint32_t pageCount)
-    : file_(std::move(file)), pageCount_(pageCount), pageOneRow1_(fmt::kMapRowSize, 0), mapPageCount_(pageCount) {}
+    : file_(std::move(file)),
+      pageCount_(pageCount),
+      pageOneRow1_(fmt::kMapRowSize, 0),
+      mapPageCount_(pageCount),
+      cache_(kCacheSlots) {}
 
 Pager::~Pager() = default;
 
@@ -79,49 +86,49 @@ void Pager::commitMap() {
 }
 
 void Pager::loadGlobalMap() {
-  uint8_t page[fmt::kPageSize];
-  read(fmt::kGlobalMapPage, page);
-  const uint16_t rows = loadU16(page + fmt::kDataRowCount);
-  if (page[0] != fmt::kPageData || rows < 1 || rows > fmt::kMaxRowsPerPage) {
-    throw dao::damagedFile("データベースの使用状況マップ (ページ 1) が壊れています。");
-  }
-  auto rowBounds = [&](uint16_t r, uint16_t& start, uint16_t& end) {
-    start = loadU16(page + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
-    end = r == 0 ? fmt::kPageSize : loadU16(page + fmt::kDataRowTable + 2 * (r - 1)) & fmt::kRowOffsetMask;
-    if (start >= end || start < fmt::kDataHeaderSize) throw dao::damagedFile("データベースの使用状況マップ (ページ 1) が壊れています。");
-  };
-  uint16_t s0, e0;
-  rowBounds(0, s0, e0);
-  PageSet freePages;
-  std::vector<uint32_t> bitmaps = decodeMapRow(page + s0, e0 - s0, *this, pageCount_, freePages);
-  for (uint32_t p : freePages.members())
-    if (p > fmt::kGlobalMapPage) free_.insert(p);
-  for (uint32_t b : bitmaps) {
-    if (b == 0) break;
-    globalBitmapPages_.push_back(b);
-  }
-  if (rows >= 2) {
-    uint16_t s1, e1;
-    rowBounds(1, s1, e1);
-    pageOneRow1_.assign(page + s1, page + e1);
+  try {
+    const MapRowBytes global = locateMapRow(*this, fmt::rowPointer(fmt::kGlobalMapPage, 0));
+    for (uint32_t p : decodeUsageMapRow(*this, global.row, global.size, PastLimit::kIgnored)) {
+      if (p > fmt::kGlobalMapPage && p < pageCount_) free_.insert(p);
+    }
+    for (uint32_t b : mapBitmapPages(global.row, global.size)) {
+      if (b == 0) break;
+      globalBitmapPages_.push_back(b);
+    }
+    if (rowSlotCount(*global.page, fmt::kGlobalMapPage) >= 2) {
+      const MapRowBytes second = locateMapRow(*this, fmt::rowPointer(fmt::kGlobalMapPage, 1));
+      pageOneRow1_.assign(second.row, second.row + second.size);
+    }
+  } catch (const dao::Error& e) {
+    throw dao::damagedFile("全体の使用ページ表 (ページ 1) を読み取れません: " + e.description());
   }
 }
 
-void Pager::read(uint32_t page, uint8_t* out) {
+std::shared_ptr<const Page> Pager::page(uint32_t number) {
+  if (number >= pageCount_) {
+    throw dao::damagedFile("ページ " + std::to_string(number) + " はファイルの範囲外です (全 " + std::to_string(pageCount_) +
+                           " ページ)。ファイルが壊れています。");
+  }
   if (!overlay_.empty()) {
-    if (auto it = overlay_.find(page); it != overlay_.end()) {
-      std::memcpy(out, it->second.data(), fmt::kPageSize);
-      return;
-    }
+    if (auto it = overlay_.find(number); it != overlay_.end()) return it->second;
   }
   if (commitDepth_ > 0) {
-    if (auto it = held_.find(page); it != held_.end()) {
-      std::memcpy(out, it->second.data(), fmt::kPageSize);
-      return;
+    if (auto it = held_.find(number); it != held_.end()) {
+      auto copy = std::make_shared<Page>();
+      std::memcpy(copy->data(), it->second.data(), fmt::kPageSize);
+      return copy;
     }
   }
-  file_->readAt(static_cast<uint64_t>(page) * fmt::kPageSize, out, fmt::kPageSize);
+  CacheSlot& slot = cache_[number % cache_.size()];
+  if (slot.number == number) return slot.page;
+  auto p = std::make_shared<Page>();
+  file_->readAt(static_cast<uint64_t>(number) * fmt::kPageSize, p->data(), fmt::kPageSize);
+  slot.number = number;
+  slot.page = p;
+  return p;
 }
+
+void Pager::read(uint32_t page, uint8_t* out) { std::memcpy(out, this->page(page)->data(), fmt::kPageSize); }
 
 void Pager::write(uint32_t page, const uint8_t* bytes) {
   checkUsable();
@@ -129,6 +136,7 @@ void Pager::write(uint32_t page, const uint8_t* bytes) {
     std::memcpy(held(page, false).data(), bytes, fmt::kPageSize);
     return;
   }
+  forget(page);
   file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize, bytes, fmt::kPageSize);
 }
 
@@ -138,6 +146,7 @@ void Pager::writeRun(uint32_t first, const uint8_t* bytes, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) write(first + i, bytes + size_t{i} * fmt::kPageSize);
     return;
   }
+  for (uint32_t i = 0; i < count; ++i) forget(first + i);
   file_->writeAt(static_cast<uint64_t>(first) * fmt::kPageSize, bytes, size_t{count} * fmt::kPageSize);
 }
 
@@ -147,6 +156,7 @@ void Pager::writeBytes(uint32_t page, size_t offset, const void* bytes, size_t n
     std::memcpy(held(page, true).data() + offset, bytes, n);
     return;
   }
+  forget(page);
   file_->writeAt(static_cast<uint64_t>(page) * fmt::kPageSize + offset, bytes, n);
 }
 
@@ -168,6 +178,7 @@ void Pager::checkUsable() const {
 
 void Pager::fail(const std::string& description) noexcept {
   if (!failure_) failure_ = description;
+  forgetAll();  // what the file holds after a failed write is not known
   held_.clear();
   heldOrder_.clear();
   commitDepth_ = 0;
@@ -182,7 +193,11 @@ void Pager::enableJournal(const std::string& databasePath, FileOpener opener) {
 }
 
 void Pager::overlay(const Journal& journal) {
-  for (const Journal::Image& im : journal.images) overlay_[im.page] = im.bytes;
+  for (const Journal::Image& im : journal.images) {
+    auto p = std::make_shared<Page>();
+    std::memcpy(p->data(), im.bytes.data(), fmt::kPageSize);
+    overlay_[im.page] = std::move(p);
+  }
 }
 
 void Pager::beginCommit() {
@@ -197,6 +212,7 @@ void Pager::writeHeld() {
     return p == fmt::kGlobalMapPage || std::find(globalBitmapPages_.begin(), globalBitmapPages_.end(), p) != globalBitmapPages_.end();
   };
   const auto put = [this](uint32_t p) {
+    forget(p);
     file_->writeAt(static_cast<uint64_t>(p) * fmt::kPageSize, held_[p].data(), fmt::kPageSize);
   };
   // 1. Pages the file's map shows free: nothing refers to them yet.

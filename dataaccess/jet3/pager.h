@@ -1,5 +1,8 @@
 // Page allocation and page I/O of one open database file, the global usage map (page 1) that
-// records which pages are free, and commits that reach the file whole (journal.h).
+// records which pages are free, and commits that reach the file whole (journal.h). The pager is
+// also the page source of everything that reads the file (JetFileReader): reads see the pages of
+// the commit under way, a hot journal's pages in place of the file's in a read-only open, and go
+// through a small cache of the file's pages.
 //
 // Order of writes (what keeps the file readable, and no page both referred to and free, if the
 // process dies between any two writes):
@@ -36,19 +39,22 @@
 #include "dataaccess/jet3/file_io.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/page_set.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 
 class UsageMap;
 struct Journal;
 
-class Pager {
+class Pager : public PageSource {
  public:
   // pageCount: pages the file holds now (2 for a file being created: header and page 1).
   Pager(std::unique_ptr<FileIo> file, uint32_t pageCount);
-  ~Pager();
+  ~Pager() override;
 
-  uint32_t pageCount() const { return pageCount_; }
+  uint32_t pageCount() const override { return pageCount_; }
+  // The page as a reader sees it now (see above); throws dao::Error past the end.
+  std::shared_ptr<const Page> page(uint32_t number) override;
   // Pages that ordinary growth (rows, long values) may still take before the 1 GB limit; a few
   // pages stay reserved so that a table definition and the catalog can always be committed and
   // the file closed cleanly after the limit refused a row.
@@ -68,6 +74,7 @@ class Pager {
   // map lost); written by the next commit (see commitMap).
   void markInUse(const std::vector<uint32_t>& pages);
 
+  // Copies page() into out.
   void read(uint32_t page, uint8_t* out);
   void write(uint32_t page, const uint8_t* bytes);
   void writeBytes(uint32_t page, size_t offset, const void* bytes, size_t n);
@@ -81,6 +88,7 @@ class Pager {
   // Reads the pages of a hot journal in place of the file's (a read-only open of a file whose last
   // commit was interrupted).
   void overlay(const Journal& journal);
+  bool hasOverlay() const { return !overlay_.empty(); }
 
   // A commit: every page written from beginCommit to endCommit reaches the file together (see
   // above). Commits nest; the outermost one writes. abandonCommit is for an exception thrown before
@@ -162,7 +170,18 @@ class Pager {
   std::string journalDatabase_;                                // empty: no journal
   FileOpener journalOpener_;
   uint64_t headerHash_ = 0;
-  std::unordered_map<uint32_t, std::vector<uint8_t>> overlay_;  // a hot journal's pages (read-only)
+  std::unordered_map<uint32_t, std::shared_ptr<const Page>> overlay_;  // a hot journal's pages (read-only)
+  // Pages read from the file, direct-mapped by page number; a write to the file drops its page.
+  struct CacheSlot {
+    uint32_t number = UINT32_MAX;
+    std::shared_ptr<const Page> page;
+  };
+  std::vector<CacheSlot> cache_;
+  void forget(uint32_t page) {
+    CacheSlot& s = cache_[page % cache_.size()];
+    if (s.number == page) s = CacheSlot{};
+  }
+  void forgetAll() { cache_.assign(cache_.size(), CacheSlot{}); }
   std::optional<std::string> failure_;
 };
 

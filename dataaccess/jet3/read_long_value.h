@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 

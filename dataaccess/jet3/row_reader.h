@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 #include "dataaccess/jet3/tdef.h"
 #include "dataaccess/variant.h"
 

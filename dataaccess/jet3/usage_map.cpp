@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "dataaccess/dao.h"
 #include "dataaccess/jet3/format.h"
@@ -49,56 +50,96 @@ void UsageMap::store(Pager& pager) {
   pager.writeBytes(fmt::pointerPage(rowPointer_), rowOffset_, row, rowLength_);
 }
 
-std::vector<uint32_t> decodeMapRow(const uint8_t* row, size_t length, Pager& pager, uint32_t rangeEnd,
-                                   PageSet& members) {
-  std::vector<uint32_t> bitmapPages;
-  if (length < fmt::kMapInlineHeader) throw dao::damagedFile("使用状況マップの行が短すぎます。");
-  if (row[0] == fmt::kMapInline) {
-    const uint32_t start = loadU32(row + 1);
-    for (size_t i = 0; i < (length - fmt::kMapInlineHeader) * 8; ++i) {
-      if (row[fmt::kMapInlineHeader + i / 8] >> (i % 8) & 1) {
-        const uint64_t p = start + i;
-        if (p < rangeEnd) members.insert(static_cast<uint32_t>(p));
-      }
-    }
-  } else if (row[0] == fmt::kMapReference) {
-    uint8_t page[fmt::kPageSize];
-    for (size_t w = 0; w < (length - 1) / 4; ++w) {
-      const uint32_t bp = loadU32(row + 1 + 4 * w);
-      bitmapPages.push_back(bp);
-      if (bp == 0) continue;
-      if (bp >= rangeEnd) throw dao::damagedFile("使用状況マップが存在しないページを指しています。");
-      pager.read(bp, page);
-      if (page[0] != fmt::kPageUsageBitmap) throw dao::damagedFile("使用状況マップのページが壊れています。");
-      for (size_t i = 0; i < fmt::kBitmapPageBits; ++i) {
-        if (page[fmt::kBitmapPageHeader + i / 8] >> (i % 8) & 1) {
-          const uint64_t p = w * fmt::kBitmapPageBits + i;
-          if (p < rangeEnd) members.insert(static_cast<uint32_t>(p));
-        }
-      }
-    }
-  } else {
-    throw dao::damagedFile("使用状況マップの種類が不明です。");
+void UsageMap::load(Pager& pager) {
+  const MapRowBytes m = locateMapRow(pager, rowPointer_);
+  rowOffset_ = static_cast<uint16_t>(m.row - m.page->data());
+  rowLength_ = static_cast<uint16_t>(m.size);
+  pages_.clear();
+  for (uint32_t p : decodeUsageMapRow(pager, m.row, m.size)) {
+    if (p < pager.pageCount()) pages_.insert(p);
   }
-  return bitmapPages;
+  reference_ = m.row[0] == fmt::kMapReference;
+  bitmapPages_ = mapBitmapPages(m.row, m.size);
 }
 
-void UsageMap::load(Pager& pager) {
-  uint8_t page[fmt::kPageSize];
-  pager.read(fmt::pointerPage(rowPointer_), page);
-  const uint16_t rows = loadU16(page + fmt::kDataRowCount);
-  const uint8_t r = fmt::pointerRow(rowPointer_);
-  if (page[0] != fmt::kPageData || r >= rows) throw dao::damagedFile("使用状況マップの行が見つかりません。");
-  const uint16_t start = loadU16(page + fmt::kDataRowTable + 2 * r) & fmt::kRowOffsetMask;
-  const uint16_t end =
-      r == 0 ? fmt::kPageSize : loadU16(page + fmt::kDataRowTable + 2 * (r - 1)) & fmt::kRowOffsetMask;
-  if (start >= end || end > fmt::kPageSize) throw dao::damagedFile("使用状況マップの行が壊れています。");
-  rowOffset_ = start;
-  rowLength_ = static_cast<uint16_t>(end - start);
-  pages_.clear();
-  bitmapPages_ = decodeMapRow(page + start, rowLength_, pager, pager.pageCount(), pages_);
-  reference_ = page[start] == fmt::kMapReference;
+// ---- Reading --------------------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void badMap(const std::string& what) {
+  throw dao::damagedFile("使用ページ表が壊れています: " + what);
 }
+
+void appendBits(const uint8_t* bits, size_t bytes, uint64_t firstPage, PastLimit pastLimit, std::vector<uint32_t>& out) {
+  for (size_t i = 0; i < bytes; ++i) {
+    if (bits[i] == 0) continue;
+    for (int b = 0; b < 8; ++b) {
+      if (!(bits[i] >> b & 1)) continue;
+      const uint64_t page = firstPage + i * 8 + b;
+      if (page >= fmt::kMaxPages) {
+        if (pastLimit == PastLimit::kIgnored) return;
+        badMap("ページ番号 " + std::to_string(page) + " が形式の上限を超えています。");
+      }
+      out.push_back(static_cast<uint32_t>(page));
+    }
+  }
+}
+
+}  // namespace
+
+MapRowBytes locateMapRow(PageSource& source, uint32_t mapRow) {
+  const uint32_t pageNumber = fmt::pointerPage(mapRow);
+  if (pageNumber == 0 || pageNumber >= source.pageCount()) {
+    badMap("行 " + std::to_string(mapRow) + " のページ " + std::to_string(pageNumber) + " がファイルの範囲外です。");
+  }
+  MapRowBytes m;
+  m.page = source.page(pageNumber);
+  const RowSlot slot = rowSlot(*m.page, pageNumber, fmt::pointerRow(mapRow));
+  if (slot.deleted()) badMap(rowPlace(pageNumber, fmt::pointerRow(mapRow)) + " は削除されています。");
+  m.row = m.page->data() + slot.start;
+  m.size = slot.size();
+  return m;
+}
+
+std::vector<uint32_t> mapBitmapPages(const uint8_t* row, size_t size) {
+  std::vector<uint32_t> pages;
+  if (size < 1 || row[0] != fmt::kMapReference) return pages;
+  for (size_t k = 0; k < (size - 1) / 4; ++k) pages.push_back(loadU32(row + 1 + 4 * k));
+  return pages;
+}
+
+std::vector<uint32_t> decodeUsageMapRow(PageSource& source, const uint8_t* row, size_t size, PastLimit pastLimit) {
+  std::vector<uint32_t> pages;
+  if (size < 1) badMap("行が空です。");
+  if (row[0] == fmt::kMapInline) {
+    if (size < fmt::kMapInlineHeader) badMap("行が短すぎます。");
+    appendBits(row + fmt::kMapInlineHeader, size - fmt::kMapInlineHeader, loadU32(row + 1), pastLimit, pages);
+    return pages;
+  }
+  if (row[0] != fmt::kMapReference) badMap("種類 " + std::to_string(row[0]) + " は不明です。");
+  const std::vector<uint32_t> bitmaps = mapBitmapPages(row, size);
+  for (size_t k = 0; k < bitmaps.size(); ++k) {
+    const uint32_t bitmapPage = bitmaps[k];
+    if (bitmapPage == 0) continue;
+    if (bitmapPage >= source.pageCount()) {
+      badMap("ビットマップ ページ " + std::to_string(bitmapPage) + " がファイルの範囲外です。");
+    }
+    const auto page = source.page(bitmapPage);
+    if ((*page)[0] != fmt::kPageUsageBitmap) {
+      badMap("ページ " + std::to_string(bitmapPage) + " はビットマップ ページではありません。");
+    }
+    appendBits(page->data() + fmt::kBitmapPageHeader, fmt::kPageSize - fmt::kBitmapPageHeader,
+               uint64_t{k} * fmt::kBitmapPageBits, pastLimit, pages);
+  }
+  return pages;
+}
+
+std::vector<uint32_t> readUsageMap(PageSource& source, uint32_t mapRow, PastLimit pastLimit) {
+  const MapRowBytes m = locateMapRow(source, mapRow);
+  return decodeUsageMapRow(source, m.row, m.size, pastLimit);
+}
+
+// ---- Holder pages ---------------------------------------------------------------------------
 
 void writeEmptyHolderPage(Pager& pager, uint32_t pageNumber, uint16_t rows) {
   uint8_t page[fmt::kPageSize] = {};

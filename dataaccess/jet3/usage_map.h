@@ -1,5 +1,6 @@
-// A usage map of a table, an index or a long-value column: its set of pages and the 133-byte row
-// that records it, inline (start page + bitmap) or as references to 0x05 bitmap pages.
+// Usage maps (which pages a table, an index or a long-value column owns, and the global map of free
+// pages): the row codec, inline (start page + bitmap) or references to 0x05 bitmap pages, for
+// readers and writers alike, and the writer's map with its 133-byte row.
 #pragma once
 
 #include <cstddef>
@@ -7,10 +8,40 @@
 #include <vector>
 
 #include "dataaccess/jet3/page_set.h"
+#include "dataaccess/jet3/page_source.h"
 
 namespace vellicor::jet3 {
 
 class Pager;
+
+// ---- Reading a map row ----------------------------------------------------------------------
+
+// Pages marked past the format's limit are a fault, unless pastLimit says so: the global map's
+// last window marks the pages past the limit free with the rest of the pages past the end of a
+// file of the largest size.
+enum class PastLimit { kFault, kIgnored };
+
+// The bytes of the map row at mapRow (a row pointer); the page is held while they are used.
+// Throws dao::Error when the holder page lies outside the file or the row does not exist.
+struct MapRowBytes {
+  std::shared_ptr<const Page> page;
+  const uint8_t* row = nullptr;
+  size_t size = 0;
+};
+MapRowBytes locateMapRow(PageSource& source, uint32_t mapRow);
+
+// The bitmap pages a reference row points at, one per window (0: none); empty for an inline row.
+std::vector<uint32_t> mapBitmapPages(const uint8_t* row, size_t size);
+
+// The pages marked in a map row, ascending (for the global map: the free pages). Pages at or past
+// the end of the file are included; callers that need existing pages check them. Throws
+// dao::Error when the row or a bitmap page is malformed.
+std::vector<uint32_t> decodeUsageMapRow(PageSource& source, const uint8_t* row, size_t size,
+                                        PastLimit pastLimit = PastLimit::kFault);
+// The same for the row at mapRow.
+std::vector<uint32_t> readUsageMap(PageSource& source, uint32_t mapRow, PastLimit pastLimit = PastLimit::kFault);
+
+// ---- A map being written --------------------------------------------------------------------
 
 class UsageMap {
  public:
@@ -29,7 +60,7 @@ class UsageMap {
   // The row stays inline while its pages fit one window of the row's bitmap; otherwise it turns
   // into a reference row of the same length, so the holder page never needs a new layout.
   void store(Pager& pager);
-  // Reads the map from an existing file (both forms).
+  // Reads the map from an existing file (both forms); pages past the file's end are left out.
   void load(Pager& pager);
 
  private:
@@ -40,12 +71,6 @@ class UsageMap {
   bool reference_ = false;
   std::vector<uint32_t> bitmapPages_;  // reference form: bitmap page of window k (0 = none)
 };
-
-// Decodes a map row into pages (bits set = member; for the global map the caller inverts).
-// Bitmap pages of a reference row are read through the pager. rangeEnd: pages at or above are
-// ignored. Returns the bitmap pages referenced, if any.
-std::vector<uint32_t> decodeMapRow(const uint8_t* row, size_t length, Pager& pager, uint32_t rangeEnd,
-                                   PageSet& members);
 
 // Writes a map holder page of `rows` empty inline 133-byte rows (row r at the end minus r+1 rows).
 void writeEmptyHolderPage(Pager& pager, uint32_t page, uint16_t rows);

@@ -1,8 +1,8 @@
 // Row slot lookup on Jet 3 data pages, with every offset checked against the page.
 // Row k ends where row k-1 starts (row 0 ends at the page end); flags sit in the top bits.
-#include "dataaccess/jet3/read_page_source.h"
+#include "dataaccess/jet3/page_source.h"
 
-#include "dataaccess/dao.h"
+#include "dataaccess/error.h"
 #include "dataaccess/jet3/read_le.h"
 
 namespace vellicor::jet3 {
@@ -22,6 +22,18 @@ uint16_t rowSlotCount(const Page& page, uint32_t pageNumber) {
                      " が不正です。ファイルが壊れています。");
   }
   return count;
+}
+
+uint16_t rowStart(const Page& page, uint32_t pageNumber, uint32_t row) {
+  const uint16_t count = rowSlotCount(page, pageNumber);
+  if (row >= count) {
+    throw dao::damagedFile(rowPlace(pageNumber, row) + " は存在しません (行数 " + std::to_string(count) + ")。ファイルが壊れています。");
+  }
+  const uint16_t start = loadU16(&page[fmt::kDataRowTable + 2 * row]) & fmt::kRowOffsetMask;
+  if (start < fmt::kDataRowTable + 2 * size_t{count} || start > fmt::kPageSize) {
+    throw dao::damagedFile(rowPlace(pageNumber, row) + " の位置 (" + std::to_string(start) + ") が不正です。ファイルが壊れています。");
+  }
+  return start;
 }
 
 RowSlot rowSlot(const Page& page, uint32_t pageNumber, uint32_t row, bool checkDeleted) {

@@ -33,6 +33,9 @@ struct RowSlot {
 
 // Number of row slots of a data page; throws dao::Error when the slot table cannot fit.
 uint16_t rowSlotCount(const Page& page, uint32_t pageNumber);
+// Where row `row` starts, whether deleted or not; throws dao::Error (naming the page) when it lies
+// inside the slot table or past the page.
+uint16_t rowStart(const Page& page, uint32_t pageNumber, uint32_t row);
 // The slot of row `row`; throws dao::Error (naming the page) when the row does not exist or its
 // extent lies outside the page. Deleted slots are returned without checking their extent unless
 // checkDeleted is set (the target of an overflow pointer is marked deleted but still read).
