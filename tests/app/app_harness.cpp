@@ -33,16 +33,29 @@ std::string readText(const std::string& path) {
   return ss.str();
 }
 
+const Program& linuxProgram() {
+  static const Program program{{std::string(VELLICOR_BINARY_DIR) + "/app/vellicor"}, {}};
+  return program;
+}
+
 Result runVellicor(const std::vector<std::string>& words, const std::map<std::string, std::string>& env,
                    const std::string& cwd) {
+  return runProgram(linuxProgram(), words, env, cwd);
+}
+
+Result runProgram(const Program& program, const std::vector<std::string>& words,
+                  const std::map<std::string, std::string>& env, const std::string& cwd) {
   static int serial = 0;
   const std::string errFile = (std::filesystem::temp_directory_path() /
                                ("vellicor-e2e-err-" + std::to_string(::getpid()) + "-" + std::to_string(++serial)))
                                   .string();
   std::string cmd = cwd.empty() ? std::string() : "cd " + shellQuote(cwd) + " && ";
   cmd += "env -u VELLICOR_PASSWORD -u VELLICOR_CONNECT";
+  for (const auto& [k, v] : program.env) {
+    if (env.count(k) == 0) cmd += " " + k + "=" + shellQuote(v);
+  }
   for (const auto& [k, v] : env) cmd += " " + k + "=" + shellQuote(v);
-  cmd += " " + shellQuote(std::string(VELLICOR_BINARY_DIR) + "/app/vellicor");
+  for (const std::string& w : program.command) cmd += " " + shellQuote(w);
   for (const std::string& w : words) cmd += " " + shellQuote(w);
   cmd += " </dev/null 2>" + shellQuote(errFile);
   Result r;
@@ -63,7 +76,14 @@ Background::~Background() {
 
 std::unique_ptr<Background> startVellicor(const std::vector<std::string>& words,
                                           const std::map<std::string, std::string>& env) {
+  return startProgram(linuxProgram(), words, env);
+}
+
+std::unique_ptr<Background> startProgram(const Program& program, const std::vector<std::string>& words,
+                                         const std::map<std::string, std::string>& given) {
   static int serial = 0;
+  std::map<std::string, std::string> env = program.env;
+  for (const auto& [k, v] : given) env[k] = v;
   auto b = std::make_unique<Background>();
   const std::string stem = (std::filesystem::temp_directory_path() /
                             ("vellicor-e2e-bg-" + std::to_string(::getpid()) + "-" + std::to_string(++serial)))
@@ -81,8 +101,8 @@ std::unique_ptr<Background> startVellicor(const std::vector<std::string>& words,
   std::vector<char*> envp;
   for (std::string& e : envText) envp.push_back(e.data());
   envp.push_back(nullptr);
-  std::string binary = std::string(VELLICOR_BINARY_DIR) + "/app/vellicor";
-  std::vector<std::string> argText = {binary};
+  const std::string binary = program.command.at(0);
+  std::vector<std::string> argText = program.command;
   argText.insert(argText.end(), words.begin(), words.end());
   std::vector<char*> argv;
   for (std::string& a : argText) argv.push_back(a.data());

@@ -22,10 +22,22 @@ struct Result {
   std::string out, err;
 };
 
+// The command that starts the program under test and the environment it needs: build/app/vellicor
+// by default; the Windows executable under Wine for tests/wine.
+struct Program {
+  std::vector<std::string> command;
+  std::map<std::string, std::string> env;
+};
+// build/app/vellicor.
+const Program& linuxProgram();
+
 // Runs build/app/vellicor with the words (each shell-quoted), standard input from /dev/null and
 // the given extra environment.
 Result runVellicor(const std::vector<std::string>& words, const std::map<std::string, std::string>& env = {},
                    const std::string& cwd = "");
+// The same with another program.
+Result runProgram(const Program& program, const std::vector<std::string>& words,
+                  const std::map<std::string, std::string>& env = {}, const std::string& cwd = "");
 
 // A run of the binary going on beside the test (standard input from /dev/null, its output in
 // files), for tests that signal it or start a second run against it.
@@ -38,6 +50,8 @@ struct Background {
 // Starts build/app/vellicor with the words (not through a shell) and the extra environment.
 std::unique_ptr<Background> startVellicor(const std::vector<std::string>& words,
                                           const std::map<std::string, std::string>& env = {});
+std::unique_ptr<Background> startProgram(const Program& program, const std::vector<std::string>& words,
+                                         const std::map<std::string, std::string>& env = {});
 // Waits for it to end. exitCode is its exit status, or -(signal) when a signal killed it.
 const Result& finish(Background& b);
 // Polls until ready() holds or the run b (when given) has ended; false if it did not happen within

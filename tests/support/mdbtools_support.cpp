@@ -8,7 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace vellicor::testing {
 
@@ -20,7 +23,11 @@ std::string runCommand(const std::string& command, int* exitCode) {
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
   const int status = pclose(pipe);
+#ifdef _WIN32
+  if (exitCode) *exitCode = status;  // _pclose gives the exit code itself
+#else
   if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
   return out;
 }
 

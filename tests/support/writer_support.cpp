@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -17,9 +18,13 @@
 namespace vellicor::testing {
 
 ScratchDir::ScratchDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "vellicor-writer-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  dir_ = tmpl;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+    const auto candidate = std::filesystem::temp_directory_path() / ("vellicor-writer-" + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) dir_ = candidate.string();
+  }
+  if (dir_.empty()) throw std::runtime_error("cannot make a scratch directory");
 }
 
 ScratchDir::~ScratchDir() {
