@@ -122,7 +122,7 @@ int runCommand(const CliOptions& o) {
     case engine::RunEnding::Declined:
       return kExitDeclined;
     case engine::RunEnding::Interrupted:
-      runHost.messageBox("処理を中断しました。", "中断");
+      runHost.messageBox(engine::kInterruptedText, "中断");
       return kExitInterrupted;
     default:
       return kExitFailed;

@@ -208,7 +208,8 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
                       "");
     }
     return RunEnding::Completed;
-  } catch (const UnsupportedTypeStop&) {
+  } catch (const UnsupportedTypeStop& stop) {
+    res.log.writeStopLine(stop.what());
     res.closeAll(state.get());
     return RunEnding::UnsupportedType;
   } catch (const RunStopped&) {
@@ -224,13 +225,16 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
       closeNow(res.output);
     } catch (const std::exception& e) {
       host.messageBox(describe(e), "異常終了");
+      res.log.writeStopLine(describe(e));
       res.closeAll(state.get());
       return RunEnding::Failed;
     }
+    res.log.writeStopLine(kInterruptedText);
     res.closeAll(state.get());
     return RunEnding::Interrupted;
   } catch (const std::exception& e) {
     host.messageBox(describe(e), "異常終了");
+    res.log.writeStopLine(describe(e));
     res.closeAll(state.get());
     return RunEnding::Failed;
   }

@@ -50,6 +50,9 @@ enum class RunEnding {
   Interrupted,       // stopped on request (RunOptions::stop): the rows copied are in the file
 };
 
+// What the hosts say, and the log's last line, when a run ended Interrupted.
+inline constexpr const char kInterruptedText[] = "処理を中断しました。";
+
 // The workspace factory to use: the given one or the process-wide engine.
 WorkspaceFactory workspaceFactoryOf(const RunOptions& opts);
 
