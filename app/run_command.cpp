@@ -98,6 +98,7 @@ int runCommand(const CliOptions& o) {
   engine::RunOptions opts;
   opts.connectTemplate = connectTemplateOf(o);
   opts.stop = &stop;
+  opts.keepGoing = o.keepGoing;
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;
@@ -121,6 +122,8 @@ int runCommand(const CliOptions& o) {
       return kExitCompleted;
     case engine::RunEnding::Declined:
       return kExitDeclined;
+    case engine::RunEnding::CompletedLeavingOut:
+      return kExitLeftOut;  // the run's own box listed what was left out
     case engine::RunEnding::Interrupted:
       runHost.messageBox(engine::kInterruptedText, "中断");
       return kExitInterrupted;

@@ -65,6 +65,7 @@ void copyObject(RunState& run, const std::string& objectName) {
 
   const uint64_t substitutedBefore = run.output.substitutedCharacters();
   createTargetTable(run.host, run.output, targetName, objectName, *run.sourceRows);
+  run.tableMade = true;
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
 
@@ -105,6 +106,7 @@ int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, 
       throw dao::Error(withRecordNumber(e.description(), copied + 1), e.number(), e.kind());
     }
     ++copied;
+    run.rowsStored = copied;
     char digits[24];
     progress.resize(progressPrefix.size());
     progress.append(digits, std::to_chars(digits, digits + sizeof digits, copied).ptr);

@@ -53,6 +53,10 @@ void RunLog::writeSubstitutedLine(const std::string& objectName, uint64_t charac
   writeLine("テーブル " + objectName + " シフトJISで表せない文字 = " + std::to_string(characters) + " 文字 (「?」に置換)");
 }
 
+void RunLog::writeLeftOutLine(const std::string& objectName, const std::string& why) {
+  writeLine("テーブル " + objectName + " 除外: " + why);
+}
+
 void RunLog::writeStopLine(const std::string& text) noexcept {
   try {
     writeLine("中止: " + text);

@@ -31,6 +31,8 @@ class RunLog {
   // Added lines (runs that change nothing and complete write none of them):
   // characters of one table that code page 932 cannot hold, stored as '?'.
   void writeSubstitutedLine(const std::string& objectName, uint64_t characters);
+  // An object left out (a run that keeps going), and why.
+  void writeLeftOutLine(const std::string& objectName, const std::string& why);
   // Why the run stopped: the text of the box that said so. Never throws (the run is ending).
   void writeStopLine(const std::string& text) noexcept;
 

@@ -66,8 +66,9 @@ TEST_F(PgRunTest, UnsupportedColumnTypeStopsTheRun) {
   EXPECT_EQ(r.err.find("異常終了"), std::string::npos);
   EXPECT_TRUE(mdbTables(out).empty());
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 2u);  // no time lines
+  ASSERT_EQ(lines.size(), 3u);  // no time lines; the stop's box last
   EXPECT_EQ(lines[1], "テーブル GUID_KEYS レコード件数 = 0 件");
+  EXPECT_EQ(lines[2], "中止: GUID_KEYSテーブルkの型(15)はサポートされていません。");
 }
 
 TEST_F(PgRunTest, ValueTheFieldCannotHoldEndsTheRun) {
@@ -76,8 +77,10 @@ TEST_F(PgRunTest, ValueTheFieldCannotHoldEndsTheRun) {
   EXPECT_NE(r.err.find("[異常終了] "), std::string::npos) << r.err;
   EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"ALL_TYPES", "DEPARTMENTS", "EMPLOYEES"}));
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[3], "テーブル ALL_TYPES レコード件数 = 3 件");
+  EXPECT_EQ(lines[4].rfind("中止: ", 0), 0u) << lines[4];
+  EXPECT_NE(r.err.find(lines[4].substr(std::string("中止: ").size())), std::string::npos) << "the box's own text";
 }
 
 TEST_F(PgRunTest, WrongPasswordIsAConnectFailureAndTouchesNothing) {
@@ -101,8 +104,9 @@ TEST_F(PgRunTest, ConnectionLostInTheMiddleOfATableEndsTheRun) {
   const auto rows = mdbRows(out, "DYING_ROWS");
   EXPECT_LT(rows.size(), 3000u);
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1], "テーブル DYING_ROWS レコード件数 = 3000 件");
+  EXPECT_EQ(lines[2].rfind("中止: ", 0), 0u) << lines[2];
 }
 
 TEST_F(PgRunTest, ListCommandPrintsTheTickedKindsSorted) {
