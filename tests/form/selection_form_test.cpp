@@ -1,0 +1,62 @@
+// The selection dialog's logic: the pre-selection by reduced names, the moves (the lists keep
+// their own order), acceptance as a selection text, cancelling, and a reset that keeps the result.
+#include <gtest/gtest.h>
+
+#include "fake_views.h"
+#include "form/selection_form.h"
+
+using namespace vellicor::form;
+using namespace vellicor::form::test;
+using Names = std::vector<std::string>;
+
+TEST(SelectionForm, PreselectionMatchesReducedNamesExactly) {
+  FakeSelectionView v;
+  SelectionForm d(v);
+  d.addExport({"EMP", "DEPT", "BONUS", "HR.SAL"});
+  d.setSyutoku("EMP,OWNER1.DEPT,NOSUCH,emp,SAL,SAL");
+  EXPECT_EQ(v.lists[Control::lstSyutoku], (Names{"DEPT", "EMP", "HR.SAL"}));
+  EXPECT_EQ(v.lists[Control::lstExport], Names{"BONUS"});
+  d.accept();
+  EXPECT_TRUE(d.done);
+  EXPECT_EQ(d.syutokutables, "DEPT,EMP,HR.SAL");
+  // The empty text names one empty name, which only a listed name reducing to "" matches.
+  d.reset();
+  d.addExport({"EMP", "X."});
+  d.setSyutoku("");
+  EXPECT_EQ(v.lists[Control::lstSyutoku], Names{"X."});
+}
+
+TEST(SelectionForm, MovesSelectedOrAllAndAcceptsOrCancels) {
+  FakeSelectionView v;
+  SelectionForm d(v);
+  d.addExport({"C", "A", "D", "B"});
+  d.moveSelected(Control::lstExport);  // nothing selected: no change
+  EXPECT_EQ(v.lists[Control::lstExport], (Names{"A", "B", "C", "D"}));
+  EXPECT_TRUE(v.lists[Control::lstSyutoku].empty());
+  v.select(Control::lstExport, {"D", "B"});
+  d.moveSelected(Control::lstExport);
+  EXPECT_EQ(v.lists[Control::lstExport], (Names{"A", "C"}));
+  EXPECT_EQ(v.lists[Control::lstSyutoku], (Names{"B", "D"}));
+  d.moveAll(Control::lstExport);
+  EXPECT_EQ(v.lists[Control::lstSyutoku], (Names{"A", "B", "C", "D"}));
+  v.select(Control::lstSyutoku, {"C"});
+  d.moveSelected(Control::lstSyutoku);
+  EXPECT_EQ(v.lists[Control::lstExport], Names{"C"});
+  d.accept();
+  EXPECT_EQ(d.syutokutables, "A,B,D");
+  EXPECT_EQ(v.hides, 1);
+  // Cancelling after moves keeps the last accepted text; a reset empties the lists, not the result.
+  d.moveAll(Control::lstSyutoku);
+  d.cancel();
+  EXPECT_FALSE(d.done);
+  std::string text;
+  d.getSyutoku(text);
+  EXPECT_EQ(text, "A,B,D");
+  d.reset();
+  EXPECT_TRUE(v.lists[Control::lstExport].empty() && v.lists[Control::lstSyutoku].empty());
+  EXPECT_EQ(d.syutokutables, "A,B,D");
+  // Accepting an empty right list gives the empty text: every object.
+  d.accept();
+  EXPECT_TRUE(d.done);
+  EXPECT_EQ(d.syutokutables, "");
+}
