@@ -16,7 +16,9 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 
+#include "ui/fitted_label.h"
 #include "ui/frm_syutoku.h"
 #include "ui/twips.h"
 #include "window_harness.h"
@@ -70,6 +72,7 @@ class FrmMainTest : public QObject {
   void realBoxesDuringARunTakeTheirAnswers();
   void failureEscapingTheRunIsReported();
   void saveDialogLoop();
+  void longTextsKeepTheirEndAndShowTheWholeAsTooltip();
   void listingChecksAndFailure();
   void listingPreselectsAndAcceptsOrCancels();
 };
@@ -527,6 +530,35 @@ void FrmMainTest::saveDialogLoop() {
   w->cmdSaveFilename->click();
   QCOMPARE(w->lblsaveFilename->text(), exists);
   QCOMPARE(h.dialogs->questions.size(), size_t(3));
+}
+
+void FrmMainTest::longTextsKeepTheirEndAndShowTheWholeAsTooltip() {
+  WindowHarness h;
+  auto w = h.open();
+  const QString path = QStringLiteral("/srv/共有/営業部/二〇二四年度/月次集計/全社員/出力先フォルダ/さらに深いフォルダ/hr_月次.mdb");
+  const QString name = QStringLiteral("テーブル取得中...12/310 ") + QString(60, QLatin1Char('N')) + QStringLiteral("_END");
+  w->lblsaveFilename->setText(path);
+  w->setMessage(name.toStdString());
+  for (QLabel* l : {w->lblsaveFilename, w->lblTable}) {
+    auto* fitted = dynamic_cast<FittedLabel*>(l);
+    QVERIFY(fitted);
+    const QString shown = fitted->shownText();
+    QVERIFY2(shown.contains(QStringLiteral("…")), qPrintable(shown));
+    QVERIFY(shown.endsWith(l == w->lblTable ? QStringLiteral("NN_END") : QStringLiteral("/hr_月次.mdb")));
+    QCOMPARE(l->text(), l == w->lblTable ? name : path);  // what the logic reads stays whole
+    QHelpEvent tip(QEvent::ToolTip, l->rect().center(), l->mapToGlobal(l->rect().center()));
+    QApplication::sendEvent(l, &tip);
+    QCOMPARE(QToolTip::text(), l->text());
+    QToolTip::hideText();
+  }
+  // A text that fits is shown whole.
+  w->setMessage("テーブル取得中...1/2 EMP");
+  QCOMPARE(static_cast<FittedLabel*>(w->lblTable)->shownText(), QStringLiteral("テーブル取得中...1/2 EMP"));
+  // The run is given the whole path.
+  w->cmbDBQ->setEditText("ORCL");
+  w->txtUID->setText("scott");
+  w->Command1->click();
+  QCOMPARE(QString::fromStdString(h.runs.at(0).filename), path);
 }
 
 void FrmMainTest::listingChecksAndFailure() {
