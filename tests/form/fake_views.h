@@ -27,8 +27,7 @@ class FakeControls : public Base {
   void setToolTip(Control c, const std::string& t) override { tooltips[c] = t; }
   int checkValue(Control c) override { return checks[c]; }
   void setFocus(Control c) override {
-    focus = c;
-    events.push_back("focus " + name(c));
+    events.push_back(std::string("focus ") + (c == Control::cmbDBQ ? "cmbDBQ" : c == Control::txtUID ? "txtUID" : "?"));
   }
   std::vector<std::string> items(Control c) override { return lists[c]; }
   void setItems(Control c, const std::vector<std::string>& entries) override {
@@ -51,20 +50,12 @@ class FakeControls : public Base {
       selected[c][i] = std::find(names.begin(), names.end(), lists[c][i]) != names.end();
     }
   }
-  static std::string name(Control c) {
-    switch (c) {
-      case Control::cmbDBQ: return "cmbDBQ";
-      case Control::txtUID: return "txtUID";
-      default: return std::to_string(static_cast<int>(c));
-    }
-  }
 
   std::map<Control, std::string> texts, tooltips;
   std::map<Control, int> checks{{Control::chkTable, 1}};
   std::map<Control, std::vector<std::string>> lists;
   std::map<Control, std::vector<bool>> selected;
   std::map<Control, int> current;
-  Control focus = Control::lblTable;
   std::vector<std::string> events;  // boxes, questions, focus, holds, dialogs, closing, in order
 };
 

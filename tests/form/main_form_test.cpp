@@ -1,7 +1,7 @@
 // The main window's decisions through a recording view: the input checks and their focus, what a
 // run is given and the order of its questions and end, input held and the window pumped while it
-// works off the window's thread, closing during work, the save loop, the pattern and server
-// boxes, and the listing into the dialog.
+// works off the window's thread, each status message on the screen before its step, closing
+// during work, the save loop, the pattern box, and the listing into the dialog.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,7 +29,6 @@ struct Window {
   MainForm& open() {
     FormSetup s;
     s.programDir = dir.path("prog");
-    s.oracle = oracle;
     s.run = [this](engine::RunHost& host, const engine::RunRequest& r) -> int16_t {
       requests.push_back(r);
       runThread = std::this_thread::get_id();
@@ -53,7 +52,6 @@ struct Window {
   }
 
   vellicor::testing::ScratchDir dir;
-  lists::OracleClientEnv oracle;
   FakeMainView view;
   FakeSelectionView dialogView;
   SelectionForm dialog{dialogView};
@@ -152,6 +150,40 @@ TEST(MainForm, RunWorksOffTheWindowThreadAskingItsQuestionsThere) {
   EXPECT_EQ(w.view.texts[Control::lblTable], "処理完了");
 }
 
+TEST(MainForm, FromTheRunsThreadEachMessageIsOnTheScreenBeforeItsStep) {
+  Window w;
+  w.open();
+  w.fillInputs();
+  std::vector<std::string> messagesSet, onScreenAtStep, progressSet;
+  w.run = [&](engine::RunHost& host) {
+    for (int object = 1; object <= 20; ++object) {
+      messagesSet.push_back("テーブル取得中..." + std::to_string(object) + "/20 T" + std::to_string(object));
+      host.setMessage(messagesSet.back());
+      onScreenAtStep.push_back(w.view.lastPainted(Control::lblTable));  // the step: count, open
+      for (int row = 1; row <= 300; ++row) {
+        progressSet.push_back("レコード = " + std::to_string(row) + "/300");
+        host.setProgress(progressSet.back());
+      }
+    }
+    return 0;
+  };
+  w.form->runClicked();
+  EXPECT_EQ(onScreenAtStep, messagesSet);
+  // Progress texts were painted in the order set, the run's last one before the end texts.
+  std::vector<std::string> progress = w.view.paints(Control::lblProgress);
+  ASSERT_GE(progress.size(), 2u);
+  progress.pop_back();  // the end's times
+  EXPECT_EQ(progress.back(), progressSet.back());
+  auto from = progressSet.begin();
+  for (const std::string& p : progress) {
+    if (p.empty()) continue;  // before the first progress text
+    from = std::find(from, progressSet.end(), p);
+    ASSERT_NE(from, progressSet.end()) << p;
+  }
+  EXPECT_EQ(w.view.lastPainted(Control::lblTable), "処理完了");
+  EXPECT_FALSE(w.view.offThreadCall);
+}
+
 TEST(MainForm, ClicksAndClosingDuringWorkWaitForItsEnd) {
   Window w;
   MainForm& f = w.open();
@@ -207,10 +239,9 @@ TEST(MainForm, SaveDialogLoop) {
   EXPECT_EQ(w.view.texts[Control::lblsaveFilename], fresh);
   EXPECT_EQ(w.view.tooltips[Control::lblsaveFilename], fresh);
   // Cancel in the question, or in the dialog, keeps the path; Yes takes the existing file.
-  w.view.saveAnswers = {exists};
+  w.view.saveAnswers = {exists, std::nullopt};
   w.view.yesNoCancel = {Answer::Cancel};
   f.saveFileClicked();
-  w.view.saveAnswers = {std::nullopt};
   f.saveFileClicked();
   EXPECT_EQ(w.view.texts[Control::lblsaveFilename], fresh);
   w.view.saveAnswers = {exists};
@@ -219,14 +250,11 @@ TEST(MainForm, SaveDialogLoop) {
   EXPECT_EQ(w.view.texts[Control::lblsaveFilename], exists);
 }
 
-TEST(MainForm, PatternAndServerBoxesAtStartAndOnChoice) {
+TEST(MainForm, PatternBoxAtStartAndOnChoice) {
   Window w;
   w.write("prog/seltable.dat", "# seltable.dat\r\n#営業\r\nemp\r\ndept,bonus\r\n#全部\r\n");
-  w.write("net80/admin/TNSNAMES.ORA", "ORCL.WORLD =\r\n (D =\r\n  (ADDRESS = (PROTOCOL = TCP))\r\n )\r\n");
-  w.oracle.net80 = w.dir.path("net80");
   w.view.texts[Control::cmbDBQ] = "typed before start";
   MainForm& f = w.open();
-  EXPECT_EQ(w.view.lists[Control::cmbDBQ], Events{"ORCL"});
   EXPECT_EQ(w.view.texts[Control::cmbDBQ], "");
   EXPECT_EQ(w.view.lists[Control::cmbTablesPattern], (Events{"全テーブル", "営業", "全部"}));
   EXPECT_EQ(w.view.tooltips[Control::lblSyutoku],
