@@ -7,15 +7,17 @@
 #include "app/console.h"
 #include "app/program_main.h"
 
-#ifdef VELLICOR_HAVE_UI
+#if defined(VELLICOR_HAVE_UI)
 #include "ui/window_main.h"
+#elif defined(VELLICOR_HAVE_WIN32_UI)
+#include "winui/window_main.h"
 #endif
 
 namespace vellicor::app {
 
 int programMain(int argc, char** argv) {
   if (argc < 2) {
-#ifdef VELLICOR_HAVE_UI
+#if defined(VELLICOR_HAVE_UI) || defined(VELLICOR_HAVE_WIN32_UI)
     return runWindow(argc, argv);
 #else
     writeText(stderr, usageText());
