@@ -44,7 +44,7 @@ class FittedLabels {
 
   // Registers label as fitting its texts as fit says (Cut: shown as it is).
   void add(HWND label, form::TextFit fit);
-  // Shows text in label (shortened if it must be); whole() gives it back whole.
+  // Shows text in a label added before (shortened if it must be); whole() gives it back whole.
   void setText(HWND label, const std::string& text);
   std::string whole(HWND label) const;
   // The tooltip of a control; a shortened label shows its whole text instead.

@@ -194,12 +194,14 @@ HWND MainWindow::control(form::Control c) const {
 
 std::string MainWindow::text(form::Control c) {
   if (c == form::Control::lstExport || c == form::Control::lstSyutoku) return {};
-  return labels_.whole(control(c));
+  if (form::textFitOf(c) != form::TextFit::Cut) return labels_.whole(control(c));
+  return windowText(control(c));
 }
 
 void MainWindow::setText(form::Control c, const std::string& text) {
   if (c == form::Control::lstExport || c == form::Control::lstSyutoku) return;
-  labels_.setText(control(c), text);
+  if (form::textFitOf(c) != form::TextFit::Cut) return labels_.setText(control(c), text);
+  setWindowText(control(c), text);
 }
 
 int MainWindow::checkValue(form::Control c) {

@@ -2,6 +2,7 @@
 // list boxes as the dialog's logic reads and fills them, the close box acting as "キャンセル".
 #include "winui/win32_selection_dialog.h"
 
+#include <algorithm>
 #include <tuple>
 
 #include "text/wide_windows.h"
@@ -92,8 +93,16 @@ void SelectionDialog::showModal(HWND owner) {
   RECT o{}, d{};
   GetWindowRect(owner, &o);
   GetWindowRect(hwnd_, &d);
-  const int x = (o.left + o.right - (d.right - d.left)) / 2;
-  const int y = (o.top + o.bottom - (d.bottom - d.top)) / 2;
+  int x = (o.left + o.right - (d.right - d.left)) / 2;
+  int y = (o.top + o.bottom - (d.bottom - d.top)) / 2;
+  // Kept whole on the main window's screen.
+  MONITORINFO screen{};
+  screen.cbSize = sizeof(screen);
+  if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &screen)) {
+    const RECT& area = screen.rcWork;
+    x = std::max(static_cast<int>(area.left), std::min(x, static_cast<int>(area.right - (d.right - d.left))));
+    y = std::max(static_cast<int>(area.top), std::min(y, static_cast<int>(area.bottom - (d.bottom - d.top))));
+  }
   SetWindowPos(hwnd_, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
   hidden_ = false;
   EnableWindow(owner, FALSE);
