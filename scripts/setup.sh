@@ -11,6 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth qt6-translations-l10n
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 ccache locales
+  xdotool imagemagick fonts-ipafont-gothic
 )
 # 32-bit Wine (wine32:i386) is not installed: it needs the kernel to run 32-bit programs, which the
 # project's machines do not; there the i686 executable is built and not run (scripts/test.sh).

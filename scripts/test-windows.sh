@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows test suites (build-win64/tests/test_*.exe, and build-win32's when 32-bit Wine is
-# installed) under Wine, one process per suite, and prints "N passed, N failed" for them.
+# installed) under Wine, one process per suite, then the window driven under Xvfb
+# (tests/wine/window_run.sh), and prints "N passed, N failed" for them.
 # Needs the Wine environment of scripts/wine-env.sh (WINEPREFIX, LOCPATH, VELLICOR_WINE).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -29,6 +30,28 @@ for dir in "$@"; do
     failed=$((failed + f))
     rm -f "$log"
   done
+done
+# The window, driven on a virtual display (its own Wine prefix and Xvfb), with the 64-bit build.
+for dir in "$@"; do
+  exe="$dir/app/vellicor.exe"
+  [ "$(basename "$dir")" = build-win32 ] || [ ! -e "$exe" ] && continue
+  log=$(mktemp)
+  tests/wine/window_run.sh "$exe" >"$log" 2>&1
+  rc=$?
+  line=$(grep -E '^window: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  if [ -n "$line" ]; then
+    p=$(echo "$line" | sed -E 's/window: ([0-9]+) passed.*/\1/')
+    f=$(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')
+  else
+    p=0
+    f=$([ "$rc" = 0 ] && echo 0 || echo 1)  # skipped (said why), or did not get as far as counting
+  fi
+  [ "$f" != 0 ] && cat "$log"
+  grep -E '^window: skipped' "$log"
+  echo "$(basename "$dir")/window: $p passed, $f failed"
+  passed=$((passed + p))
+  failed=$((failed + f))
+  rm -f "$log"
 done
 echo "windows: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -75,12 +75,18 @@ done
 [ -n "$XVFB_PID" ] || { echo "window: skipped (Xvfb did not start)"; exit 0; }
 wine_env_start
 reg() { wine_run reg add "$@" /f >/dev/null 2>&1; }
-# Wine draws the frames and captions itself (there is no window manager); the Japanese UI fonts
-# that Windows has are Noto Sans CJK here.
+# Wine draws the frames and captions itself (there is no window manager). The Japanese UI fonts
+# that Windows has are IPA P Gothic here (made to the metrics of the MS fonts), else Noto Sans CJK.
 reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N
+CJK_FONT="Noto Sans CJK JP"
+fc-list 2>/dev/null | grep -q IPAPGothic && CJK_FONT=IPAPGothic
 for font in "MS UI Gothic" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS Gothic" "MS PGothic"; do
-  reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "Noto Sans CJK JP"
+  reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "$CJK_FONT"
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v "$font" /d "$CJK_FONT"
 done
+# Programs started from now on see the fonts as replaced.
+wineserver -k 2>/dev/null
+wineserver -p 2>/dev/null || true
 
 # The Oracle client as the window finds it: NET80 in the registry, its ADMIN folder's tnsnames.ora.
 mkdir -p "$WORK/net80/ADMIN" "$WORK/app" "$WORK/out"
@@ -130,10 +136,7 @@ type_text secret
 # The pattern "人事": its list goes into the selection text.
 click_main 1800 2160 2535 300
 key Down Return
-if [ -n "$SHOTS" ]; then
-  mkdir -p "$SHOTS"
-  check "picture of the main window" import -window "$MAIN" "$SHOTS/main-windows.png"
-fi
+[ -n "$SHOTS" ] && mkdir -p "$SHOTS"
 
 # The selection dialog: the pattern's objects start on the right; ALL_TYPES is added with ">".
 click_main 1800 2640 1695 315
@@ -183,6 +186,9 @@ if [ -n "$DONE" ]; then
   key Return
 fi
 
+sleep 1
+# The window after the run: the output path, the last status lines.
+[ -n "$SHOTS" ] && check "picture of the main window" import -window "$MAIN" "$SHOTS/main-windows.png"
 check "the output file is written" test -s "$OUT"
 tables=$(mdb-tables -1 "$OUT" 2>/dev/null | sort | tr '\n' ' ')
 check "the file holds the chosen tables, no others (got: $tables)" test "$tables" = "ALL_TYPES DEPARTMENTS EMPLOYEES "
