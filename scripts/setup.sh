@@ -10,6 +10,7 @@ PACKAGES=(
   mdbtools xz-utils
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk xvfb xauth qt6-translations-l10n
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 ccache locales
 )
 # Node.js (for the independent mdb-reader checks) only when the machine has none: a machine
 # image may bring its own Node.js, which Debian's nodejs/npm packages conflict with.
@@ -23,4 +24,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
+# 32-bit Wine for the i686 build's suites, only where it installs cleanly from Debian; without it
+# the i686 executable is built and not run.
+if [ "${VELLICOR_WINE32:-1}" = 1 ] && [ ! -x /usr/lib/wine/wine ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    $SUDO apt-get update || true
+  fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y wine32:i386 \
+    || echo "32-bit Wine could not be installed; the i686 build is only built" >&2
 fi

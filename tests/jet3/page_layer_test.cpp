@@ -69,6 +69,14 @@ TEST(PageLayer, TheDatabaseReadsWhatItWroteThroughItsOwnPager) {
   addRows(*db, "T_ROWS", 0, 500);  // many pages
   // The file's name goes away while the database is open: only its own pages can be read now.
   const std::string moved = dir.path("moved.mdb");
+#ifdef _WIN32
+  // Windows renames no file that is open without shared deletion: the database in use keeps its name.
+  std::error_code refused;
+  std::filesystem::rename(path, moved, refused);
+  ASSERT_TRUE(refused);
+  db->close();
+  GTEST_SKIP() << "a database in use cannot be renamed away on Windows";
+#endif
   std::filesystem::rename(path, moved);
   auto& jet = dynamic_cast<jet3::JetDatabase&>(*db);
   jet3::JetFileReader reader(jet.pager(), path);

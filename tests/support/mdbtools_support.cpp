@@ -9,7 +9,9 @@
 #include <iterator>
 #include <stdexcept>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "text/wide_windows.h"
+#else
 #include <sys/wait.h>
 #endif
 
@@ -113,6 +115,15 @@ std::vector<unsigned char> readWholeFile(const std::string& path) {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The run log's text as UTF-8: Windows writes it in the ANSI code page (log_file_windows.cpp).
+static std::string logText(const std::string& bytes) {
+#ifdef _WIN32
+  return text::fromAnsiCodePage(bytes);
+#else
+  return bytes;
+#endif
+}
+
 std::vector<std::string> logLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);  // a missing log has no lines
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -121,10 +132,10 @@ std::vector<std::string> logLines(const std::string& path) {
   while (at < text.size()) {
     const size_t end = text.find("\r\n", at);
     if (end == std::string::npos) {
-      lines.push_back(text.substr(at) + "<no CRLF>");
+      lines.push_back(logText(text.substr(at)) + "<no CRLF>");
       break;
     }
-    lines.push_back(text.substr(at, end - at));
+    lines.push_back(logText(text.substr(at, end - at)));
     at = end + 2;
   }
   return lines;
