@@ -12,6 +12,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 ccache locales
 )
+# 32-bit Wine (wine32:i386) is not installed: it needs the kernel to run 32-bit programs, which the
+# project's machines do not; there the i686 executable is built and not run (scripts/test.sh).
 # Node.js (for the independent mdb-reader checks) only when the machine has none: a machine
 # image may bring its own Node.js, which Debian's nodejs/npm packages conflict with.
 if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
@@ -24,14 +26,4 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
-fi
-# 32-bit Wine for the i686 build's suites, only where it installs cleanly from Debian; without it
-# the i686 executable is built and not run.
-if [ "${VELLICOR_WINE32:-1}" = 1 ] && [ ! -x /usr/lib/wine/wine ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-    $SUDO apt-get update || true
-  fi
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y wine32:i386 \
-    || echo "32-bit Wine could not be installed; the i686 build is only built" >&2
 fi

@@ -12,7 +12,9 @@ for dir in "$@"; do
     [ -e "$exe" ] || continue
     name="$(basename "$dir")/$(basename "$exe")"
     log=$(mktemp)
-    wine_run "$exe" --gtest_brief=1 >"$log" 2>&1
+    loader=$VELLICOR_WINE
+    [ "$(basename "$dir")" = build-win32 ] && loader=/usr/lib/wine/wine  # 32-bit Wine
+    LC_ALL=ja_JP.UTF-8 "$loader" "$exe" --gtest_brief=1 >"$log" 2>&1
     rc=$?
     p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
     f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*, listed below:/\1/p' "$log" | tail -1)

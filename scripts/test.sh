@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 WINDOWS_TESTS=(test_text test_jet3 test_engine test_lists test_odbc)
 ./scripts/build-windows.sh x86_64 vellicor "${WINDOWS_TESTS[@]}" >/dev/null
 WINDOWS_DIRS=(build-win64)
-if [ -x /usr/lib/wine/wine ]; then
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then  # 32-bit Wine that runs here
   ./scripts/build-windows.sh i686 vellicor "${WINDOWS_TESTS[@]}" >/dev/null
   WINDOWS_DIRS+=(build-win32)
 else
