@@ -1,7 +1,7 @@
 // End-to-end runs of the Windows executable (build-win64/app/vellicor.exe) under Wine, through Wine's
 // odbc32 to the SQLite and PostgreSQL stand-ins: a completed run with Japanese names into a Japanese
-// folder, the unsupported-type stop, connect failures, --append, and a kill in the middle of a long
-// table. Each file is compared with the Linux build's file from the same source (mdbtools, our reader)
+// folder, the unsupported-type stop, connect failures, --append, a kill and a Ctrl-C in the middle of a
+// long table. Each file is compared with the Linux build's file from the same source (mdbtools, our reader)
 // and passes the whole-file check. Wine's ANSI code page is 932 here (a Japanese locale).
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -242,7 +242,8 @@ TEST_F(WindowsExeTest, KilledInTheMiddleOfALongTableRollsBackOnTheNextOpen) {
   const bool caught = waitUntil(
       [&] {
         std::error_code ec;
-        return fs::exists(journal) && fs::file_size(out, ec) > kPastFirstBitmapPage;
+        const uintmax_t size = fs::file_size(out, ec);
+        return !ec && size > kPastFirstBitmapPage && fs::exists(journal);
       },
       run.get());
   ASSERT_TRUE(caught) << "the run ended before a commit of a long table: " << finish(*run).err;
@@ -275,6 +276,46 @@ TEST_F(WindowsExeTest, KilledInTheMiddleOfALongTableRollsBackOnTheNextOpen) {
     const Result summary = runVellicor({"inspect", out});
     EXPECT_NE(summary.out.find("テーブル BIGT (" + std::to_string(rows) + " 行"), std::string::npos) << summary.out;
   }
+}
+
+// Wine turns SIGINT into the console's Ctrl-C event: the run stops at its next row as on Linux.
+TEST_F(WindowsExeTest, CtrlCStopsALongTableWithTheRowsSoFar) {
+  const std::string source = largeSource();
+  const std::string out = path("中断.mdb");
+  auto run = startProgram(windowsProgram(), {"run", "-s", source, "-u", "demo", "-o", out, "--connect", kSqliteTemplate,
+                                             "--select", "BIGT"},
+                          {{"VELLICOR_PASSWORD", "x"}});
+  constexpr uintmax_t kSomeRows = uintmax_t{8} << 20;
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        std::error_code ec;
+        const uintmax_t size = fs::file_size(out, ec);
+        return !ec && size > kSomeRows;
+      },
+      run.get()))
+      << finish(*run).err;
+  ::kill(run->pid, SIGINT);
+  const Result& r = finish(*run);
+  EXPECT_EQ(r.exitCode, 130) << fromWindows(r.out) << fromWindows(r.err);
+  EXPECT_NE(fromWindows(r.err).find("[中断] 処理を中断しました。"), std::string::npos) << fromWindows(r.err);
+  const Result check = runVellicor({"inspect", "--check", out});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+  int code = 0;
+  const long rows = std::stol(vellicor::testing::runCommand("mdb-count " + vellicor::testing::shellQuote(out) + " BIGT", &code));
+  EXPECT_GT(rows, 0);
+  EXPECT_LT(rows, kLargeRows);
+  // The log is closed whole, without its time lines; its last line is the table being copied.
+  std::vector<std::string> lines;
+  for (const std::string& line : splitLines(readText(out + ".log"))) lines.push_back(fromWindows(line));
+  EXPECT_EQ(logWithoutTimes(lines), lines);
+  EXPECT_EQ(lines.back(), "テーブル BIGT レコード件数 = " + std::to_string(kLargeRows) + " 件");
+  // The file takes an append, as on Linux.
+  const Result more = runWindows({"run", "-s", source, "-u", "demo", "-o", out, "--connect", kSqliteTemplate,
+                                  "--select", "DEPARTMENTS", "--append", "--quiet"},
+                                 {{"VELLICOR_PASSWORD", "x"}});
+  EXPECT_EQ(more.exitCode, 0) << more.out << more.err;
+  EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"BIGT", "DEPARTMENTS"}));
+  EXPECT_EQ(runVellicor({"inspect", "--check", out}).exitCode, 0);
 }
 
 }  // namespace
