@@ -18,11 +18,12 @@ if [ -z "${WINEPREFIX:-}" ]; then
   wine_env_start
   OWN_PREFIX=1
 fi
+wineserver -p 2>/dev/null || true  # kept up, as wine_env_start does
 WORK=$(mktemp -d /tmp/vellicor-wbench.XXXXXX)
 trap '[ "$OWN_PREFIX" = 1 ] && wine_env_stop; rm -rf "$WORK"' EXIT
 
 # The table of bench/convert_bench, made here when that bench has not made it yet.
-PGPASSWORD=$VELLICOR_PG_PASSWORD psql -X -q -v ON_ERROR_STOP=1 -h "$VELLICOR_PG_SERVER" -p "$VELLICOR_PG_PORT" \
+PGOPTIONS="-c client_min_messages=warning" PGPASSWORD=$VELLICOR_PG_PASSWORD psql -X -q -v ON_ERROR_STOP=1 -h "$VELLICOR_PG_SERVER" -p "$VELLICOR_PG_PORT" \
   -U "$VELLICOR_PG_USER" -d vellicor -c "create schema if not exists $SCHEMA;
   create table if not exists $SCHEMA.big10 as select n as c1, n % 1000 as c2, (n * 7)::integer as c3,
   n * 1.5::float8 as c4, n / 3.0::float8 as c5, ('row ' || n)::varchar(20) as c6,
@@ -39,7 +40,7 @@ one_run() {
   local t0 t1
   t0=$(date +%s.%N)
   "$@" run -s "$VELLICOR_PG_SERVER" -u "$VELLICOR_PG_USER" -o "$out" --connect "$TEMPLATE" --select BIG10 \
-    --yes --quiet >/dev/null
+    --yes --quiet >/dev/null 2>"$WORK/err" || { cat "$WORK/err" >&2; return 1; }
   t1=$(date +%s.%N)
   echo "$t0 $t1" | awk '{printf "%.2f", $2 - $1}'
 }

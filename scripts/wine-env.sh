@@ -15,6 +15,9 @@ wine_env_start() {
   VELLICOR_WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
   export VELLICOR_WINE
   LC_ALL=ja_JP.UTF-8 "$VELLICOR_WINE" wineboot -i >/dev/null 2>&1
+  # The server stays up between programs: otherwise each program after a pause of a few seconds
+  # starts it and the prefix's services again (seconds each), which no Windows machine does.
+  wineserver -p 2>/dev/null || true
 }
 
 wine_env_stop() {
