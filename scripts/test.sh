@@ -6,13 +6,13 @@ cd "$(dirname "$0")/.."
 # The Windows builds (MinGW-w64): vellicor.exe for x86-64 with its test suites, and for i686 (its
 # suites too when 32-bit Wine is installed). The Linux build's tests/wine runs the x86-64 executable.
 WINDOWS_TESTS=(test_text test_jet3 test_engine test_lists test_odbc)
-./scripts/build-windows.sh x86_64 vellicor "${WINDOWS_TESTS[@]}" >/dev/null
+./scripts/build-windows.sh x86_64 vellicor "${WINDOWS_TESTS[@]}"
 WINDOWS_DIRS=(build-win64)
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then  # 32-bit Wine that runs here
-  ./scripts/build-windows.sh i686 vellicor "${WINDOWS_TESTS[@]}" >/dev/null
+  ./scripts/build-windows.sh i686 vellicor "${WINDOWS_TESTS[@]}"
   WINDOWS_DIRS+=(build-win32)
 else
-  ./scripts/build-windows.sh i686 vellicor >/dev/null
+  ./scripts/build-windows.sh i686 vellicor
 fi
 ./scripts/build.sh -DVELLICOR_WINDOWS_EXE="$PWD/build-win64/app/vellicor.exe"
 ( cd tests/node && [ -d node_modules/mdb-reader ] || npm install --no-audit --no-fund )

@@ -7,6 +7,8 @@ wine_env_start() {
   VELLICOR_WINE_ROOT=$(mktemp -d /tmp/vellicor-wine.XXXXXX)
   export VELLICOR_WINE_ROOT
   export WINEPREFIX="$VELLICOR_WINE_ROOT/prefix" WINEDEBUG=-all
+  # No menu entries written into the home folder, no Mono or Gecko to install.
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
   # ja_JP.UTF-8 compiled here (glibc finds it through LOCPATH): Wine takes its code page 932 from
   # the locale's name and the Unix side's UTF-8 from its character set.
   export LOCPATH="$VELLICOR_WINE_ROOT/locale"
