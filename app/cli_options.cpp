@@ -11,6 +11,7 @@ const char* usageText() {
          "  vellicor run -s SERVER -u USER -o OUT.mdb [--views] [--synonyms] [--no-tables] [--sequences]\n"
          "               [--select \"A,B\"] [--pattern NAME] [--pattern-file PATH] [--log PATH | --no-log]\n"
          "               [--append] [--prefix TEXT] [--yes] [--connect TEMPLATE] [--password-file PATH] [--quiet]\n"
+         "               [--keep-going]  (コピーできないオブジェクトを除外して続行、除外があれば終了コード 4)\n"
          "  vellicor list -s SERVER -u USER [--views] [--synonyms] [--no-tables] [--connect TEMPLATE]\n"
          "               [--password-file PATH]\n"
          "  vellicor inspect FILE.mdb [TABLE]\n"
@@ -37,7 +38,7 @@ std::optional<CliOptions> parseCli(int argc, char** argv, std::string& error) {
       {"--views", {&o.views, true}},       {"--synonyms", {&o.synonyms, true}}, {"--no-tables", {&o.tables, false}},
       {"--tables", {&o.tables, true}},     {"--sequences", {&o.sequences, true}}, {"--no-log", {&o.noLog, true}},
       {"--append", {&o.append, true}},     {"--yes", {&o.yes, true}},           {"--quiet", {&o.quiet, true}},
-      {"--check", {&o.check, true}}};
+      {"--check", {&o.check, true}},       {"--keep-going", {&o.keepGoing, true}}};
   for (int i = 2; i < argc; ++i) {
     const std::string word = argv[i];
     if (auto it = valued.find(word); it != valued.end()) {

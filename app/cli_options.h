@@ -17,7 +17,8 @@ struct CliOptions {
   std::optional<std::string> patternFile;
   std::optional<std::string> log;
   bool noLog = false, append = false, yes = false, quiet = false;
-  bool check = false;  // inspect: the whole-file check
+  bool check = false;      // inspect: the whole-file check
+  bool keepGoing = false;  // run: leave out objects that cannot be copied and go on
   std::string prefix;
   std::optional<std::string> connect;
   std::optional<std::string> passwordFile;

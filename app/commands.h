@@ -13,6 +13,7 @@ inline constexpr int kExitCompleted = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDeclined = 3;
+inline constexpr int kExitLeftOut = 4;  // --keep-going: completed, with objects left out
 inline constexpr int kExitInterrupted = 130;  // stopped by Ctrl-C or SIGTERM (128 + SIGINT, as shells report it)
 
 int runCommand(const CliOptions& o);

@@ -95,6 +95,7 @@ int runCommand(const CliOptions& o) {
   engine::RunOptions opts;
   opts.connectTemplate = connectTemplateOf(o);
   opts.stop = &stop;
+  opts.keepGoing = o.keepGoing;
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;
@@ -118,8 +119,10 @@ int runCommand(const CliOptions& o) {
       return kExitCompleted;
     case engine::RunEnding::Declined:
       return kExitDeclined;
+    case engine::RunEnding::CompletedLeavingOut:
+      return kExitLeftOut;  // the run's own box listed what was left out
     case engine::RunEnding::Interrupted:
-      runHost.messageBox("処理を中断しました。", "中断");
+      runHost.messageBox(engine::kInterruptedText, "中断");
       return kExitInterrupted;
     default:
       return kExitFailed;

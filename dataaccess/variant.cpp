@@ -38,8 +38,11 @@ constexpr int64_t kMillisPerDay = 86400000;
 
 Date toOleDate(const CivilTime& t) {
   const int64_t day = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) - kOleEpochDays;
-  const int64_t ms = ((static_cast<int64_t>(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
-  const double frac = static_cast<double>(ms) / kMillisPerDay;
+  // Nanoseconds of the day stay below 2^53, so both sides of the division are exact and the
+  // fraction is the nearest double to the time of day.
+  const int64_t ns = (((static_cast<int64_t>(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond) * 1000000 +
+                     t.nanosecond;
+  const double frac = static_cast<double>(ns) / (static_cast<double>(kMillisPerDay) * 1e6);
   return Date{day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac};
 }
 

@@ -70,9 +70,11 @@ struct CivilTime {
   int year = 1899, month = 12, day = 30;
   int hour = 0, minute = 0, second = 0;
   int millisecond = 0;
+  int nanosecond = 0;  // below the millisecond (0..999,999), for sources that give more
 };
 
-// Civil date and time -> OLE date, and back (whole milliseconds, rounded).
+// Civil date and time -> OLE date (the nearest double to the time given, to the nanosecond), and
+// back (whole milliseconds, rounded).
 Date toOleDate(const CivilTime& t);
 CivilTime fromOleDate(Date d);
 

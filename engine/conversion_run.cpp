@@ -5,6 +5,9 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/record_copy.h"
 #include "engine/run_log.h"
@@ -54,6 +57,17 @@ bool outputFileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(p, ec);
 }
+
+namespace {
+
+// Whether a failure while copying one object leaves the rest of the run possible: the source
+// refused or failed a query, the file refused a value, a row or a type. A failing disk or a
+// damaged output file ends the run.
+bool leavesTheRunPossible(const dao::Error& e) {
+  return e.kind() != dao::ErrorKind::kInputOutput && e.kind() != dao::ErrorKind::kDamagedFile;
+}
+
+}  // namespace
 
 RunEnding runConversion(RunHost& host, const RunRequest& request) {
   const std::string& dbq = request.server;
@@ -164,6 +178,7 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
     host.setMessage("テーブル名取得中...");
     if (logflag) res.log.writeDatabaseLine(user, dbq);
 
+    std::vector<std::string> leftOut;  // objects a run that keeps going left out, and why
     const std::string selection = host.selectionText();
     lists::clsSyutokuTables selected;
     selected.deSerialize(selection);
@@ -175,8 +190,31 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
       if (!selection.empty() && selected.Find(objectName) < 0) {
         if (logflag) res.log.writeSkipLine(objectName);
         host.setProgress("スキップ");
-      } else {
+      } else if (!opts.keepGoing) {
         copyObject(*state, objectName);
+      } else {
+        state->tableMade = false;
+        state->rowsStored = 0;
+        std::optional<std::string> why;
+        try {
+          copyObject(*state, objectName);
+        } catch (const UnsupportedTypeStop& e) {
+          why = e.what();
+        } catch (const dao::Error& e) {
+          if (!leavesTheRunPossible(e)) throw;
+          why = describe(e);
+        }
+        if (why) {
+          // What was opened for the object is let go; rows stored before the failure stay.
+          closeQuietly(state->sourceRows);
+          closeQuietly(state->targetRows);
+          if (state->tableMade) {
+            *why += " (テーブル " + suffix + objectName + " は " + std::to_string(state->rowsStored) + " 件を書き込んだ作成途中のまま残っています)";
+          }
+          host.messageBox("オブジェクト " + objectName + " を除外しました: " + *why, "除外");
+          if (logflag) res.log.writeLeftOutLine(objectName, *why);
+          leftOut.push_back(objectName + ": " + *why);
+        }
       }
       res.objectList->moveNext();
       ++state->position;
@@ -206,8 +244,15 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
                           " 文字あり、「?」に置き換えました。",
                       "");
     }
+    if (!leftOut.empty()) {
+      std::string list;
+      for (const std::string& o : leftOut) list += "\n" + o;
+      host.messageBox("次の " + std::to_string(leftOut.size()) + " 個のオブジェクトを除外して終了しました。" + list, "完了通知");
+      return RunEnding::CompletedLeavingOut;
+    }
     return RunEnding::Completed;
-  } catch (const UnsupportedTypeStop&) {
+  } catch (const UnsupportedTypeStop& stop) {
+    res.log.writeStopLine(stop.what());
     res.closeAll(state.get());
     return RunEnding::UnsupportedType;
   } catch (const RunStopped&) {
@@ -223,13 +268,16 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
       closeNow(res.output);
     } catch (const std::exception& e) {
       host.messageBox(describe(e), "異常終了");
+      res.log.writeStopLine(describe(e));
       res.closeAll(state.get());
       return RunEnding::Failed;
     }
+    res.log.writeStopLine(kInterruptedText);
     res.closeAll(state.get());
     return RunEnding::Interrupted;
   } catch (const std::exception& e) {
     host.messageBox(describe(e), "異常終了");
+    res.log.writeStopLine(describe(e));
     res.closeAll(state.get());
     return RunEnding::Failed;
   }

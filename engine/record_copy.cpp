@@ -18,7 +18,35 @@ void closeAndRelease(std::unique_ptr<dao::Recordset>& rs) {
   if (held) held->close();
 }
 
+// One row's values into the target's fields; long values in pieces of kChunkSize.
+void storeValues(const std::vector<dao::Variant>& row, const std::vector<dao::Field*>& targetFields,
+                 const std::vector<bool>& isLong) {
+  for (size_t k = 0; k < row.size(); ++k) {
+    dao::Field& out = *targetFields[k];
+    if (k < isLong.size() && isLong[k]) {
+      if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
+        for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
+          const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
+          out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
+                                     bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // each value
+        }
+      }
+    } else {
+      out.setValue(row[k]);  // each value
+    }
+  }
+}
+
 }  // namespace
+
+std::string withRecordNumber(const std::string& description, int64_t record) {
+  const std::string where = " (" + std::to_string(record) + " 件目のレコード)";
+  static const std::string kFullStop = "。";
+  if (description.size() >= kFullStop.size() && description.compare(description.size() - kFullStop.size(), kFullStop.size(), kFullStop) == 0) {
+    return description.substr(0, description.size() - kFullStop.size()) + where + kFullStop;
+  }
+  return description + where;
+}
 
 void copyObject(RunState& run, const std::string& objectName) {
   checkStop(run.stop);
@@ -35,7 +63,9 @@ void copyObject(RunState& run, const std::string& objectName) {
   run.host.setProgress("レコード = " + std::to_string(recordCount));
   if (run.logflag) run.log.writeRecordCountLine(objectName, recordCount);
 
+  const uint64_t substitutedBefore = run.output.substitutedCharacters();
   createTargetTable(run.host, run.output, targetName, objectName, *run.sourceRows);
+  run.tableMade = true;
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
 
@@ -43,6 +73,8 @@ void copyObject(RunState& run, const std::string& objectName) {
 
   closeAndRelease(run.sourceRows);  // the source rows released
   closeAndRelease(run.targetRows);
+  const uint64_t substituted = run.output.substitutedCharacters() - substitutedBefore;
+  if (run.logflag && substituted > 0) run.log.writeSubstitutedLine(objectName, substituted);
 }
 
 int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, int64_t recordCount) {
@@ -65,22 +97,16 @@ int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, 
       targetFields.clear();
       for (size_t k = 0; k < row.size(); ++k) targetFields.push_back(&to[static_cast<int>(k)]);
     }
-    for (size_t k = 0; k < row.size(); ++k) {
-      dao::Field& out = *targetFields[k];
-      if (k < isLong.size() && isLong[k]) {
-        if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
-          for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
-            const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
-            out.appendChunk(dao::Bytes(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
-                                       bytes->begin() + static_cast<std::ptrdiff_t>(end)));  // each value
-          }
-        }
-      } else {
-        out.setValue(row[k]);  // each value
-      }
+    try {
+      storeValues(row, targetFields, isLong);
+      target.update(dao::dbUpdateRegular, false);  // the row stored
+    } catch (const dao::Error& e) {
+      // A value or row the file refuses: say which row (a failing disk or file is not the row's).
+      if (e.kind() == dao::ErrorKind::kInputOutput || e.kind() == dao::ErrorKind::kDamagedFile) throw;
+      throw dao::Error(withRecordNumber(e.description(), copied + 1), e.number(), e.kind());
     }
-    target.update(dao::dbUpdateRegular, false);  // the row stored
     ++copied;
+    run.rowsStored = copied;
     char digits[24];
     progress.resize(progressPrefix.size());
     progress.append(digits, std::to_chars(digits, digits + sizeof digits, copied).ptr);

@@ -18,4 +18,7 @@ void copyObject(RunState& run, const std::string& objectName);
 // progress text); returns the rows stored.
 int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, int64_t recordCount);
 
+// A refusal of a row's value with the row named: "… (12 件目のレコード)。".
+std::string withRecordNumber(const std::string& description, int64_t record);
+
 }  // namespace vellicor::engine

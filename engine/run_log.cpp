@@ -50,6 +50,22 @@ void RunLog::writeRecordCountLine(const std::string& objectName, int64_t recordC
   writeLine("テーブル " + objectName + " レコード件数 = " + std::to_string(recordCount) + " 件");
 }
 
+void RunLog::writeSubstitutedLine(const std::string& objectName, uint64_t characters) {
+  writeLine("テーブル " + objectName + " シフトJISで表せない文字 = " + std::to_string(characters) + " 文字 (「?」に置換)");
+}
+
+void RunLog::writeLeftOutLine(const std::string& objectName, const std::string& why) {
+  writeLine("テーブル " + objectName + " 除外: " + why);
+}
+
+void RunLog::writeStopLine(const std::string& text) noexcept {
+  try {
+    writeLine("中止: " + text);
+  } catch (...) {
+    // The log cannot be written; the box has said it.
+  }
+}
+
 void RunLog::writeTimeLines(std::time_t start, std::time_t end) {
   writeLine("開始日時：" + formatRunTime(start));
   writeLine("終了日時：" + formatRunTime(end));

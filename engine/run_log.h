@@ -29,6 +29,13 @@ class RunLog {
   void writeSkipLine(const std::string& objectName);
   void writeRecordCountLine(const std::string& objectName, int64_t recordCount);
   void writeTimeLines(std::time_t start, std::time_t end);
+  // Added lines (runs that change nothing and complete write none of them):
+  // characters of one table that code page 932 cannot hold, stored as '?'.
+  void writeSubstitutedLine(const std::string& objectName, uint64_t characters);
+  // An object left out (a run that keeps going), and why.
+  void writeLeftOutLine(const std::string& objectName, const std::string& why);
+  // Why the run stopped: the text of the box that said so. Never throws (the run is ending).
+  void writeStopLine(const std::string& text) noexcept;
 
   void close();
 

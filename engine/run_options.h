@@ -22,6 +22,9 @@ struct RunOptions {
   // Looked at between rows and between objects: once set, the run keeps the rows copied so far,
   // closes everything and ends Interrupted. Null: the run cannot be stopped.
   const StopRequest* stop = nullptr;
+  // An object that cannot be copied (a query the server rejects, a value or type the file cannot
+  // hold) is left out and the run goes on with the next; the run then ends CompletedLeavingOut.
+  bool keepGoing = false;
 };
 
 // What a run is asked to do: the source, the output file and its log, and the caller's options.
@@ -48,7 +51,11 @@ enum class RunEnding {
   UnsupportedType,
   Failed,            // any other failure, shown with the caption "異常終了"
   Interrupted,       // stopped on request (RunOptions::stop): the rows copied are in the file
+  CompletedLeavingOut,  // RunOptions::keepGoing: every object done but those left out (listed in a box)
 };
+
+// What the hosts say, and the log's last line, when a run ended Interrupted.
+inline constexpr const char kInterruptedText[] = "処理を中断しました。";
 
 // The workspace factory to use: the given one or the process-wide engine.
 WorkspaceFactory workspaceFactoryOf(const RunOptions& opts);

@@ -27,6 +27,9 @@ struct RunState {
   std::unique_ptr<dao::Recordset> sourceRows;
   std::unique_ptr<dao::Recordset> targetRows;
   const StopRequest* stop = nullptr;  // looked at before every row and every object
+  // The object being copied: whether its table is in the file yet, and its rows stored so far.
+  bool tableMade = false;
+  int64_t rowsStored = 0;
 };
 
 // Thrown after the unsupported-type message has been shown; the run then closes everything.

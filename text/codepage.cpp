@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "text/cp932_table.h"
+#include "text/nfc.h"
 #include "text/utf8.h"
 
 namespace vellicor::text {
@@ -66,7 +67,7 @@ class Cp1252 final : public CodePage {
     for (int b = 0x80; b < 0xA0; ++b) fromHigh_.push_back({toUnicode_[b], static_cast<uint8_t>(b)});
   }
 
-  size_t encode(std::string_view utf8, std::string& out) const override {
+  size_t encodeComposed(std::string_view utf8, std::string& out) const override {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     const size_t base = out.size();
@@ -179,7 +180,7 @@ class Cp932 final : public CodePage {
     for (const auto& v : kVariants932) fromUnicode_[v.cp] = v.code;
   }
 
-  size_t encode(std::string_view utf8, std::string& out) const override {
+  size_t encodeComposed(std::string_view utf8, std::string& out) const override {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     const size_t base = out.size();
@@ -256,6 +257,12 @@ class Cp932 final : public CodePage {
 };
 
 }  // namespace
+
+size_t CodePage::encode(std::string_view utf8, std::string& out) const {
+  std::string composed;
+  if (composeCanonically(utf8, composed)) return encodeComposed(composed, out);
+  return encodeComposed(utf8, out);
+}
 
 const CodePage& CodePage::forId(uint16_t codePage) {
   if (codePage == kCodePage932) {

@@ -19,17 +19,20 @@ class CodePage {
   static const CodePage& forId(uint16_t codePage);
 
   uint16_t id() const { return id_; }
-  // UTF-8 -> code page bytes, appended to out. A character the code page cannot hold (or an
+  // UTF-8 -> code page bytes, appended to out. Letters followed by combining marks are composed
+  // first (nfc.h: か + U+3099 is stored as が). A character the code page cannot hold (or an
   // invalid UTF-8 sequence) becomes '?' and is counted in the return value. The usual
   // Unicode-to-Shift_JIS variants (U+301C WAVE DASH -> the full-width tilde's bytes, U+2016,
   // U+2212, U+00A2, U+00A3, U+00AC ...) map to the bytes users expect.
-  virtual size_t encode(std::string_view utf8, std::string& out) const = 0;
+  size_t encode(std::string_view utf8, std::string& out) const;
   // Code page bytes -> UTF-8, appended to out; bytes that are not valid become U+FFFD.
   virtual void decode(std::string_view bytes, std::string& out) const = 0;
   virtual ~CodePage() = default;
 
  protected:
   explicit CodePage(uint16_t id) : id_(id) {}
+  // encode() of text that is already composed.
+  virtual size_t encodeComposed(std::string_view utf8, std::string& out) const = 0;
 
  private:
   uint16_t id_;

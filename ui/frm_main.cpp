@@ -1,21 +1,21 @@
-// The main window: its controls at their places, the start-up steps, the services of the run,
-// the run command with its checks, the save dialog, the object listing, the pattern and server boxes.
+// The main window: its controls at their places, their events handed to the window's logic, and
+// the controls, boxes and thread as the logic sees them (the View).
 #include "ui/frm_main.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
-#include <QDateTime>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <limits>
 
-#include "engine/conversion_run.h"
-#include "lists/pattern_file.h"
-#include "lists/tnsnames.h"
+#include "ui/fitted_label.h"
 #include "ui/frm_syutoku.h"
 #include "ui/input_hold.h"
 #include "ui/twips.h"
@@ -41,13 +41,131 @@ QLabel* captionLabel(QWidget* parent, const char* name, const QString& text, boo
 
 }  // namespace
 
+// The window as its logic sees it.
+class frmMain::View : public form::MainView {
+ public:
+  explicit View(frmMain& w) : w_(w) {}
+
+  std::string text(form::Control c) override {
+    QWidget* x = widget(c);
+    if (auto* box = qobject_cast<QComboBox*>(x)) return box->currentText().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(x)) return edit->text().toStdString();
+    if (auto* label = qobject_cast<QLabel*>(x)) return label->text().toStdString();
+    return {};
+  }
+  void setText(form::Control c, const std::string& text) override {
+    QWidget* x = widget(c);
+    if (auto* box = qobject_cast<QComboBox*>(x)) box->setEditText(q(text));
+    if (auto* edit = qobject_cast<QLineEdit*>(x)) edit->setText(q(text));
+    if (auto* label = qobject_cast<QLabel*>(x)) label->setText(q(text));
+  }
+  void setToolTip(form::Control c, const std::string& text) override { widget(c)->setToolTip(q(text)); }
+  int checkValue(form::Control c) override { return frmMain::checkValue(qobject_cast<QCheckBox*>(widget(c))); }
+  void setFocus(form::Control c) override { widget(c)->setFocus(); }
+
+  std::vector<std::string> items(form::Control c) override {
+    std::vector<std::string> out;
+    if (auto* box = qobject_cast<QComboBox*>(widget(c))) {
+      for (int i = 0; i < box->count(); ++i) out.push_back(box->itemText(i).toStdString());
+    }
+    return out;
+  }
+  void setItems(form::Control c, const std::vector<std::string>& entries) override {
+    auto* box = qobject_cast<QComboBox*>(widget(c));
+    const QString field = box->currentText();
+    box->clear();
+    addItems(c, entries);
+    if (box->isEditable()) {
+      // Filling the list must not put its first name into the field.
+      box->setCurrentIndex(-1);
+      box->setEditText(field);
+    }
+  }
+  void addItems(form::Control c, const std::vector<std::string>& entries) override {
+    auto* box = qobject_cast<QComboBox*>(widget(c));
+    for (const std::string& e : entries) box->addItem(q(e));
+  }
+  std::vector<bool> selection(form::Control) override { return {}; }  // no list boxes here
+  int currentIndex(form::Control c) override { return qobject_cast<QComboBox*>(widget(c))->currentIndex(); }
+  void setCurrentIndex(form::Control c, int index) override {
+    qobject_cast<QComboBox*>(widget(c))->setCurrentIndex(index);
+  }
+
+  void messageBox(const std::string& text, const std::string& caption) override {
+    w_.dialogs_->message(&w_, q(text), q(caption));
+  }
+  engine::Answer askYesNo(const std::string& text, const std::string& caption) override {
+    return w_.dialogs_->askYesNo(&w_, q(text), q(caption));
+  }
+  engine::Answer askYesNoCancel(const std::string& text, const std::string& caption) override {
+    return w_.dialogs_->askYesNoCancel(&w_, q(text), q(caption));
+  }
+  std::optional<std::string> chooseSaveFile(const form::SaveFileRequest& r) override {
+    const SaveFileRequest request{q(r.title), q(r.filterDescription), q(r.filterPattern), q(r.defaultSuffix),
+                                  q(r.initialPath)};
+    const std::optional<QString> chosen = w_.dialogs_->chooseSaveFile(&w_, request);
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
+  }
+  void showSelectionDialog() override {
+    // No owner window, but shown over the main window rather than wherever the system puts it.
+    frmSyutoku& dialog = *w_.syutoku_;
+    dialog.move(w_.frameGeometry().center() - dialog.rect().center());
+    w_.dialogs_->showModal(dialog);
+  }
+  void closeWindow() override { w_.close(); }
+  void holdInput(bool held) override {
+    if (held) {
+      w_.inputHold_ = std::make_unique<InputHold>(&w_);
+    } else {
+      w_.inputHold_.reset();
+    }
+  }
+  void paintNow(form::Control c) override { widget(c)->repaint(); }
+
+  void post(std::function<void()> task) override {
+    QMetaObject::invokeMethod(&w_, std::move(task), Qt::QueuedConnection);
+  }
+  void callLater(int ms, std::function<void()> task) override { QTimer::singleShot(ms, &w_, std::move(task)); }
+  void pumpMessagesUntil(const bool& done) override {
+    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+
+ private:
+  QWidget* widget(form::Control c) const {
+    using form::Control;
+    switch (c) {
+      case Control::cmbDBQ: return w_.cmbDBQ;
+      case Control::txtUID: return w_.txtUID;
+      case Control::txtPass: return w_.txtPass;
+      case Control::chkTable: return w_.chkTable;
+      case Control::chkView: return w_.chkView;
+      case Control::chkSynonym: return w_.chkSynonym;
+      case Control::chkSeq: return w_.chkSeq;
+      case Control::cmbTablesPattern: return w_.cmbTablesPattern;
+      case Control::txtSyutokuTables: return w_.txtSyutokuTables;
+      case Control::lblSyutoku: return w_.lblSyutoku;
+      case Control::lblSyutokuCount: return w_.lblSyutokuCount;
+      case Control::lblsaveFilename: return w_.lblsaveFilename;
+      case Control::lblTable: return w_.lblTable;
+      case Control::lblProgress: return w_.lblProgress;
+      case Control::lstExport: return w_.syutoku_->lstExport;
+      case Control::lstSyutoku: return w_.syutoku_->lstSyutoku;
+    }
+    return w_.picMain;
+  }
+
+  frmMain& w_;
+};
+
 frmMain::frmMain(WindowSetup setup, QWidget* parent)
-    : QWidget(parent), setup_(std::move(setup)), syutoku_(std::make_unique<frmSyutoku>()) {
-  if (!setup_.dialogs) setup_.dialogs = std::make_shared<QtDialogs>();
+    : QWidget(parent),
+      dialogs_(setup.dialogs ? setup.dialogs : std::make_shared<QtDialogs>()),
+      syutoku_(std::make_unique<frmSyutoku>()),
+      view_(std::make_unique<View>(*this)) {
   buildControls();
-  message_ = StatusLine(lblTable);
-  progress_ = StatusLine(lblProgress);
-  Form_Load();
+  form_ = std::make_unique<form::MainForm>(static_cast<form::FormSetup&&>(std::move(setup)), *view_, syutoku_->form());
+  form_->load();
 }
 
 frmMain::~frmMain() = default;
@@ -82,8 +200,8 @@ void frmMain::buildControls() {
   txtSyutokuTables = named(new QLineEdit(p), "txtSyutokuTables");
   // A selection of many objects is far longer than a line edit's default limit of 32767.
   txtSyutokuTables->setMaxLength(std::numeric_limits<int>::max());
-  lblProgress = named(new QLabel(this), "lblProgress");
-  lblsaveFilename = named(new QLabel(p), "lblsaveFilename");
+  lblProgress = named(new FittedLabel(form::textFitOf(form::Control::lblProgress), this), "lblProgress");
+  lblsaveFilename = named(new FittedLabel(form::textFitOf(form::Control::lblsaveFilename), p), "lblsaveFilename");
   lblsaveFilename->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lblsaveFilename->setWordWrap(true);
   Label1[2] = captionLabel(p, "Label1_2", QStringLiteral("出力先："), true);
@@ -93,7 +211,7 @@ void frmMain::buildControls() {
   Label1[0] = captionLabel(p, "Label1_0", QStringLiteral("サーバ："), true);
   Label1[3] = captionLabel(p, "Label1_3", QStringLiteral("パスワード："), true);
   Label2 = captionLabel(p, "Label2", QStringLiteral("対象オブジェクト："), true);
-  lblTable = named(new QLabel(p), "lblTable");
+  lblTable = named(new FittedLabel(form::textFitOf(form::Control::lblTable), p), "lblTable");
 
   // Left, top, width, height in twips; picMain and lblProgress on the window, the rest in picMain.
   struct Place { QWidget* w; int l, t, wd, h; };
@@ -134,73 +252,6 @@ void frmMain::buildControls() {
   connect(txtSyutokuTables, &QLineEdit::textChanged, this, &frmMain::txtSyutokuTables_Change);
 }
 
-void frmMain::Form_Load() {
-  lblSyutokuCount->clear();
-  cmbDBQ->setEditText(QString());
-  txtUID->clear();
-  txtPass->clear();
-  lblTable->clear();
-  lblProgress->clear();
-
-  const std::string local = setup_.programDir + "/" + lists::kPatternFileName;
-  const lists::PatternFileChoice choice = lists::choosePatternFile(local);
-  for (const std::string& m : choice.messages) messageBox(m, "");
-  lblSyutoku->setToolTip(q(choice.tooltip));
-  patternFile_ = choice.path;
-
-  setServerList();
-  loadPatterns(patternFile_);
-  cmbTablesPattern->setCurrentIndex(0);
-  cmbTablesPattern_Click();
-  txtSyutokuTables->setText(q(strCurSyutoku));
-  txtSyutokuTables_Change();
-}
-
-void frmMain::setServerList() {
-  cmbDBQ->clear();
-  for (const std::string& name : lists::readServerList(setup_.oracle)) cmbDBQ->addItem(q(name));
-  // Filling the list must not put its first name into the field.
-  cmbDBQ->setCurrentIndex(-1);
-  cmbDBQ->setEditText(QString());
-}
-
-void frmMain::loadPatterns(const std::string& path) {
-  const lists::PatternSet set = lists::loadPatterns(path);
-  cmbTablesPattern->clear();
-  for (const std::string& name : set.names) cmbTablesPattern->addItem(q(name));
-  strPatterns = set.lists;
-  if (set.readFailed) messageBox(lists::kReadFailed, "");
-}
-
-void frmMain::cmbTablesPattern_Click() {
-  const int k = cmbTablesPattern->currentIndex();
-  if (k < 0 || k >= static_cast<int>(strPatterns.size())) return;
-  txtSyutokuTables->setText(q(strPatterns[static_cast<size_t>(k)]));
-  strCurSyutoku = strPatterns[static_cast<size_t>(k)];
-}
-
-void frmMain::txtSyutokuTables_Change() {
-  lblSyutokuCount->setText(q(lists::selectionCountText(txtSyutokuTables->text().toStdString())));
-}
-
-// ---- services of the run and the listing ----
-
-// A repaint of one line brings the other up to date too, so the screen shows one moment of the work.
-void frmMain::setMessage(const std::string& mes) {
-  if (message_.set(q(mes))) progress_.flush();
-}
-
-void frmMain::setProgress(const std::string& mes) {
-  if (progress_.set(q(mes))) message_.flush();
-}
-
-void frmMain::flushStatus() {
-  message_.flush();
-  progress_.flush();
-}
-
-std::string frmMain::selectionText() { return txtSyutokuTables->text().toStdString(); }
-
 int frmMain::checkValue(const QCheckBox* box) {
   switch (box->checkState()) {
     case Qt::Checked: return 1;
@@ -213,176 +264,11 @@ void frmMain::setCheckValue(QCheckBox* box, int value) {
   box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
-// The run reads the boxes right before its queries, which may take long: the status lines are
-// brought up to date first.
-int frmMain::sequencesBox() {
-  flushStatus();
-  return checkValue(chkSeq);
-}
-
-std::string frmMain::getWhereObjectType() {
-  flushStatus();
-  return engine::whereObjectType(checkValue(chkTable), checkValue(chkView), checkValue(chkSynonym));
-}
-
-void frmMain::messageBox(const std::string& text, const std::string& caption) {
-  flushStatus();
-  setup_.dialogs->message(this, q(text), q(caption));
-}
-
-engine::Answer frmMain::askYesNo(const std::string& text, const std::string& caption) {
-  flushStatus();
-  return setup_.dialogs->askYesNo(this, q(text), q(caption));
-}
-
-// ---- the buttons ----
-
-int16_t frmMain::holdingInput(const std::function<int16_t()>& work) {
-  busy_ = true;
-  int16_t result = 1;
-  {
-    InputHold hold(this);
-    // The run and the listing report their own failures; anything that still escapes them ends
-    // the work as a failure with its description instead of ending the program.
-    try {
-      result = work();
-    } catch (const std::exception& e) {
-      messageBox(e.what(), "異常終了");
-    } catch (...) {
-      messageBox("予期しないエラーが発生しました。", "異常終了");
-    }
-  }
-  flushStatus();
-  busy_ = false;
-  return result;
-}
-
-bool frmMain::anyKindTicked() const {
-  return checkValue(chkTable) == 1 || checkValue(chkView) == 1 || checkValue(chkSynonym) == 1;
-}
-
-bool frmMain::checkConnectionInputs(const QString& server, const QString& user, bool focusUserFirst) {
-  if (server.isEmpty()) {
-    setup_.dialogs->message(this, QStringLiteral("サーバを指定してください。"), QStringLiteral("DB接続エラー"));
-    cmbDBQ->setFocus();
-    return false;
-  }
-  if (user.isEmpty()) {
-    if (focusUserFirst) txtUID->setFocus();
-    setup_.dialogs->message(this, QStringLiteral("ユーザを指定してください。"), QStringLiteral("DB接続エラー"));
-    txtUID->setFocus();
-    return false;
-  }
-  return true;
-}
-
-void frmMain::Command1_Click() {
-  if (busy_) return;
-  const QString server = cmbDBQ->currentText();
-  const QString user = txtUID->text();
-  const QString pass = txtPass->text();
-  const QString output = lblsaveFilename->text();
-  if (!checkConnectionInputs(server, user, false)) return;
-  if (output.isEmpty()) {
-    setup_.dialogs->message(this, QStringLiteral("出力先を指定してください。"), QStringLiteral("MDBファイル作成エラー"));
-    return;
-  }
-  if (!anyKindTicked()) {
-    setup_.dialogs->message(this, QStringLiteral("対象オブジェクトを１つ以上選択してください。"), QString());
-    return;
-  }
-  const QDateTime start = QDateTime::currentDateTime();
-  const std::string filename = output.toStdString();
-  const int16_t result = holdingInput([&] {
-    engine::RunRequest request;
-    request.server = server.toStdString();
-    request.user = user.toStdString();
-    request.password = pass.toStdString();
-    request.output = filename;
-    request.log = filename + ".log";
-    request.options = setup_.runOptions;
-    return setup_.run(*this, request);
-  });
-  const QDateTime end = QDateTime::currentDateTime();
-  const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-  setMessage("処理完了");
-  setProgress((start.toString(format) + QStringLiteral(" 開始  ") + end.toString(format) +
-               QStringLiteral(" 終了")).toStdString());
-  flushStatus();
-  cmbDBQ->setFocus();
-  if (closeIfAsked()) return;
-  if (result == 0) setup_.dialogs->message(this, QStringLiteral("正常終了しました。"), QStringLiteral("完了通知"));
-}
-
-void frmMain::cmdSaveFilename_Click() {
-  SaveFileRequest request{QStringLiteral("MDB出力先指定"), QStringLiteral("Access97形式ファイル (*.mdb)"),
-                          QStringLiteral("*.mdb"), QStringLiteral("mdb"), lblsaveFilename->text()};
-  for (;;) {
-    const std::optional<QString> chosen = setup_.dialogs->chooseSaveFile(this, request);
-    if (!chosen) return;
-    if (engine::outputFileExists(chosen->toStdString())) {
-      switch (setup_.dialogs->askYesNoCancel(this, QStringLiteral("ファイルは既に存在します。よろしいですか？"),
-                                             QStringLiteral("ファイル指定"))) {
-        case engine::Answer::Yes: break;
-        case engine::Answer::No: request.initialPath = *chosen; continue;
-        case engine::Answer::Cancel: return;
-      }
-    }
-    lblsaveFilename->setText(*chosen);
-    lblsaveFilename->setToolTip(*chosen);  // a long path does not fit the label
-    return;
-  }
-}
-
-void frmMain::cmdSyutoku_Click() {
-  if (busy_) return;
-  syutoku_->reset();
-  const QString server = cmbDBQ->currentText();
-  const QString user = txtUID->text();
-  const QString pass = txtPass->text();
-  if (!checkConnectionInputs(server, user, true)) return;
-  if (!anyKindTicked()) {
-    setup_.dialogs->message(this, QStringLiteral("対象オブジェクトを１つ以上選択してください。"), QString());
-    return;
-  }
-  const int16_t listed = getUserObjects(server.toStdString(), user.toStdString(), pass.toStdString());
-  if (closeIfAsked() || listed > 0) return;
-  setMessage("");
-  setProgress("");
-  flushStatus();
-  syutoku_->setSyutoku(strCurSyutoku);
-  // No owner window, but shown over the main window rather than wherever the system puts it.
-  syutoku_->move(frameGeometry().center() - syutoku_->rect().center());
-  setup_.dialogs->showModal(*syutoku_);
-  if (!syutoku_->done) return;
-  syutoku_->getSyutoku(strCurSyutoku);
-  txtSyutokuTables->setText(q(strCurSyutoku));
-}
-
-int16_t frmMain::getUserObjects(const std::string& server, const std::string& user, const std::string& pass) {
-  frmSyutoku& dialog = *syutoku_;
-  return holdingInput([&] {
-    return setup_.listObjects(*this, server, user, pass,
-                              [&dialog](const std::string& name) { dialog.addExport(q(name)); },
-                              setup_.runOptions);
-  });
-}
-
-bool frmMain::closeIfAsked() {
-  if (!closePending_) return false;
-  closePending_ = false;
-  close();
-  return true;
-}
-
 void frmMain::closeEvent(QCloseEvent* event) {
-  // Work on the user-interface thread cannot be left half done: the window closes once it ends.
-  if (busy_) {
-    closePending_ = true;
+  if (!form_->closeRequested()) {
     event->ignore();
     return;
   }
-  syutoku_->hide();
   event->accept();
 }
 

@@ -1,17 +1,14 @@
-// The main window: every input of a run, the two status lines, the pattern and server boxes, and
-// the buttons that list the objects, choose the output file and start the run.
+// The main window: its controls at their places and fonts, and their events handed to the
+// window's logic (form::MainForm), which decides everything the window does.
 #pragma once
 
 #include <QWidget>
 #include <array>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/run_host.h"
-#include "ui/status_line.h"
+#include "form/main_form.h"
 #include "ui/window_setup.h"
 
 class QCheckBox;
@@ -23,6 +20,7 @@ class QPushButton;
 
 namespace vellicor::ui {
 
+class InputHold;
 class frmSyutoku;
 
 class frmMain : public QWidget, public engine::RunHost {
@@ -33,19 +31,20 @@ class frmMain : public QWidget, public engine::RunHost {
   explicit frmMain(WindowSetup setup, QWidget* parent = nullptr);
   ~frmMain() override;
 
-  // The services of the run and the listing.
-  void setMessage(const std::string& mes) override;
-  void setProgress(const std::string& mes) override;
-  std::string selectionText() override;
-  int sequencesBox() override;
-  std::string getWhereObjectType() override;
-  void messageBox(const std::string& text, const std::string& caption) override;
-  engine::Answer askYesNo(const std::string& text, const std::string& caption) override;
+  // The services of the run and the listing, on the window's thread.
+  void setMessage(const std::string& mes) override { form_->setMessage(mes); }
+  void setProgress(const std::string& mes) override { form_->setProgress(mes); }
+  std::string selectionText() override { return form_->selectionText(); }
+  int sequencesBox() override { return form_->sequencesBox(); }
+  std::string getWhereObjectType() override { return form_->getWhereObjectType(); }
+  void messageBox(const std::string& text, const std::string& caption) override { form_->messageBox(text, caption); }
+  engine::Answer askYesNo(const std::string& text, const std::string& caption) override {
+    return form_->askYesNo(text, caption);
+  }
 
-  // The current selection text.
-  const std::string& currentSelection() const { return strCurSyutoku; }
-  // The pattern file in use and the lists behind the pattern box.
-  const std::string& patternFile() const { return patternFile_; }
+  // The current selection text and the pattern file in use.
+  const std::string& currentSelection() const { return form_->currentSelection(); }
+  const std::string& patternFile() const { return form_->patternFile(); }
   frmSyutoku& syutokuDialog() { return *syutoku_; }
 
   // The check box value as the run reads it: 0 clear, 1 ticked, 2 greyed.
@@ -65,49 +64,34 @@ class frmMain : public QWidget, public engine::RunHost {
   QPushButton* cmdSaveFilename;
   QPushButton* Command1;
   QLineEdit* txtSyutokuTables;
-  QLabel* lblProgress;
-  QLabel* lblsaveFilename;
+  QLabel* lblProgress;      // a text too long is shortened in the middle (FittedLabel)
+  QLabel* lblsaveFilename;  // likewise, keeping the file name
   std::array<QLabel*, 4> Label1;
   QLabel* lblSyutoku;
   QLabel* lblSyutokuCount;
   QLabel* Label2;
-  QLabel* lblTable;
+  QLabel* lblTable;         // a text too long is shortened in the middle (FittedLabel)
 
  public slots:
-  void Command1_Click();
-  void cmdSaveFilename_Click();
-  void cmdSyutoku_Click();
-  void cmbTablesPattern_Click();
-  void txtSyutokuTables_Change();
+  void Command1_Click() { form_->runClicked(); }
+  void cmdSaveFilename_Click() { form_->saveFileClicked(); }
+  void cmdSyutoku_Click() { form_->selectObjectsClicked(); }
+  void cmbTablesPattern_Click() { form_->patternChosen(); }
+  void txtSyutokuTables_Change() { form_->selectionTextChanged(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void buildControls();
-  void Form_Load();
-  void setServerList();
-  void loadPatterns(const std::string& path);
-  int16_t getUserObjects(const std::string& server, const std::string& user, const std::string& pass);
-  // Shows the box for the first connection input that is missing; false when one is.
-  bool checkConnectionInputs(const QString& server, const QString& user, bool focusUserFirst);
-  bool anyKindTicked() const;
-  // Repaints both status lines if they changed since their last repaint.
-  void flushStatus();
-  // Runs work with the window's input held; a close asked for meanwhile happens afterwards.
-  int16_t holdingInput(const std::function<int16_t()>& work);
-  // Closes the window if that was asked for while it was busy; true when it did.
-  bool closeIfAsked();
+  class View;
 
-  WindowSetup setup_;
+  void buildControls();
+
+  std::shared_ptr<Dialogs> dialogs_;
   std::unique_ptr<frmSyutoku> syutoku_;
-  StatusLine message_;
-  StatusLine progress_;
-  std::string strCurSyutoku;
-  std::vector<std::string> strPatterns;
-  std::string patternFile_;
-  bool busy_ = false;
-  bool closePending_ = false;
+  std::unique_ptr<InputHold> inputHold_;
+  std::unique_ptr<View> view_;
+  std::unique_ptr<form::MainForm> form_;
 };
 
 }  // namespace vellicor::ui

@@ -1,16 +1,13 @@
-// The object selection dialog: its controls, the moves between the two lists, the pre-selection
-// and the two ways out.
+// The object selection dialog's window: its controls at their places, the events handed to the
+// dialog's logic, and the list boxes as the logic sees them.
 #include "ui/frm_syutoku.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <string_view>
-#include <unordered_set>
 #include <vector>
 
-#include "lists/syutoku_tables.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
@@ -35,9 +32,68 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
   return b;
 }
 
+QStringList qStrings(const std::vector<std::string>& items) {
+  QStringList list;
+  list.reserve(static_cast<qsizetype>(items.size()));
+  for (const std::string& s : items) list << QString::fromStdString(s);
+  return list;
+}
+
 }  // namespace
 
-frmSyutoku::frmSyutoku(QWidget* parent) : QDialog(parent) {
+// The two list boxes as the dialog's logic reads and fills them.
+class frmSyutoku::View : public form::SelectionView {
+ public:
+  explicit View(frmSyutoku& w) : w_(w) {}
+
+  void hideDialog() override { w_.hide(); }
+
+  std::vector<std::string> items(form::Control c) override {
+    const QListWidget* l = list(c);
+    std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(l->count()));
+    for (int p = 0; p < l->count(); ++p) out.push_back(l->item(p)->text().toStdString());
+    return out;
+  }
+  void setItems(form::Control c, const std::vector<std::string>& entries) override {
+    QListWidget* l = list(c);
+    l->setUpdatesEnabled(false);
+    l->clear();
+    l->addItems(qStrings(entries));
+    l->setUpdatesEnabled(true);
+  }
+  void addItems(form::Control c, const std::vector<std::string>& entries) override {
+    list(c)->addItems(qStrings(entries));
+  }
+  std::vector<bool> selection(form::Control c) override {
+    // Selected rows read once: asking each entry walks every selection range.
+    const QListWidget* l = list(c);
+    std::vector<bool> selected(static_cast<size_t>(l->count()));
+    for (const QModelIndex& i : l->selectionModel()->selectedIndexes()) selected[static_cast<size_t>(i.row())] = true;
+    return selected;
+  }
+
+  // The dialog has no text boxes, check boxes or combo boxes.
+  std::string text(form::Control) override { return {}; }
+  void setText(form::Control, const std::string&) override {}
+  void setToolTip(form::Control, const std::string&) override {}
+  int checkValue(form::Control) override { return 0; }
+  void setFocus(form::Control c) override { list(c)->setFocus(); }
+  int currentIndex(form::Control) override { return -1; }
+  void setCurrentIndex(form::Control, int) override {}
+
+ private:
+  QListWidget* list(form::Control c) const { return c == form::Control::lstSyutoku ? w_.lstSyutoku : w_.lstExport; }
+
+  frmSyutoku& w_;
+};
+
+frmSyutoku::frmSyutoku(QWidget* parent)
+    : QDialog(parent),
+      view_(std::make_unique<View>(*this)),
+      form_(std::make_unique<form::SelectionForm>(*view_)),
+      syutokutables(form_->syutokutables),
+      done(form_->done) {
   setObjectName(QStringLiteral("frmSyutoku"));
   setWindowTitle(QStringLiteral("オブジェクト選択"));
   setFont(formFont());
@@ -79,95 +135,21 @@ frmSyutoku::frmSyutoku(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(cmdToExport, cmdToSyutokuAll);
   QWidget::setTabOrder(cmdToSyutokuAll, cmdToExportAll);
 
-  connect(cmdToSyutoku, &QPushButton::clicked, this, [this] { moveSelected(lstExport, lstSyutoku); });
-  connect(cmdToExport, &QPushButton::clicked, this, [this] { moveSelected(lstSyutoku, lstExport); });
-  connect(cmdToSyutokuAll, &QPushButton::clicked, this, [this] { moveAll(lstExport, lstSyutoku); });
-  connect(cmdToExportAll, &QPushButton::clicked, this, [this] { moveAll(lstSyutoku, lstExport); });
-  connect(lstExport, &QListWidget::itemDoubleClicked, this, [this] { moveSelected(lstExport, lstSyutoku); });
-  connect(lstSyutoku, &QListWidget::itemDoubleClicked, this, [this] { moveSelected(lstSyutoku, lstExport); });
+  using form::Control;
+  connect(cmdToSyutoku, &QPushButton::clicked, this, [this] { form_->moveSelected(Control::lstExport); });
+  connect(cmdToExport, &QPushButton::clicked, this, [this] { form_->moveSelected(Control::lstSyutoku); });
+  connect(cmdToSyutokuAll, &QPushButton::clicked, this, [this] { form_->moveAll(Control::lstExport); });
+  connect(cmdToExportAll, &QPushButton::clicked, this, [this] { form_->moveAll(Control::lstSyutoku); });
+  connect(lstExport, &QListWidget::itemDoubleClicked, this, [this] { form_->moveSelected(Control::lstExport); });
+  connect(lstSyutoku, &QListWidget::itemDoubleClicked, this, [this] { form_->moveSelected(Control::lstSyutoku); });
   connect(cmdAccpet, &QPushButton::clicked, this, &frmSyutoku::cmdAccpet_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSyutoku::cmdCancel_Click);
 }
 
-void frmSyutoku::reset() {
-  hide();
-  lstExport->clear();
-  lstSyutoku->clear();
-}
-
-void frmSyutoku::addExport(const QString& name) { lstExport->addItem(name); }
-
-// The source keeps its unmoved entries, which are already in order: it is refilled with them
-// rather than losing entries one at a time, which is quadratic on lists of thousands of names.
-void frmSyutoku::moveSelected(QListWidget* source, QListWidget* target) {
-  // Selected rows read once: asking each entry walks every selection range.
-  std::vector<bool> selected(static_cast<size_t>(source->count()));
-  for (const QModelIndex& i : source->selectionModel()->selectedIndexes()) selected[static_cast<size_t>(i.row())] = true;
-  QStringList moved, kept;
-  for (int p = 0; p < source->count(); ++p) {
-    (selected[static_cast<size_t>(p)] ? moved : kept) << source->item(p)->text();
-  }
-  if (moved.isEmpty()) return;
-  source->setUpdatesEnabled(false);
-  target->addItems(moved);
-  source->clear();
-  source->addItems(kept);
-  source->setUpdatesEnabled(true);
-}
-
-void frmSyutoku::moveAll(QListWidget* source, QListWidget* target) {
-  source->setUpdatesEnabled(false);
-  QStringList moved;
-  for (int p = 0; p < source->count(); ++p) moved << source->item(p)->text();
-  target->addItems(moved);
-  source->clear();
-  source->setUpdatesEnabled(true);
-}
-
-void frmSyutoku::setSyutoku(const std::string& text) {
-  // The names of the text, reduced as the table list's Find reduces them: every comma ends a name.
-  std::unordered_set<std::string> wanted;
-  size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i == text.size() || text[i] == ',') {
-      wanted.insert(lists::reduceName(std::string_view(text).substr(start, i - start)));
-      start = i + 1;
-    }
-  }
-  QStringList chosen, kept;
-  for (int p = 0; p < lstExport->count(); ++p) {
-    const QString name = lstExport->item(p)->text();
-    (wanted.count(lists::reduceName(name.toStdString())) ? chosen : kept) << name;
-  }
-  if (chosen.isEmpty()) return;
-  lstExport->setUpdatesEnabled(false);
-  lstSyutoku->addItems(chosen);
-  lstExport->clear();
-  lstExport->addItems(kept);
-  lstExport->setUpdatesEnabled(true);
-}
-
-void frmSyutoku::cmdAccpet_Click() {
-  // The names of the right list in its order, joined as the table list serializes them (a comma
-  // only once the text is non-empty). Joined here directly: the listing may supply one name more
-  // than a table list holds.
-  std::string text;
-  for (int p = 0; p < lstSyutoku->count(); ++p) {
-    if (!text.empty()) text += ',';
-    text += lstSyutoku->item(p)->text().toStdString();
-  }
-  syutokutables = std::move(text);
-  done = true;
-  hide();
-}
-
-void frmSyutoku::cmdCancel_Click() {
-  done = false;
-  hide();
-}
+frmSyutoku::~frmSyutoku() = default;
 
 void frmSyutoku::reject() {
-  cmdCancel_Click();
+  form_->cancel();
   QDialog::reject();
 }
 

@@ -1,10 +1,12 @@
-// The object selection dialog: the listed objects divided into the selectable ones (left) and the
-// ones to acquire (right), pre-selected from a selection text and accepted as a new one.
+// The object selection dialog's window: its controls at their places and their events; what the
+// dialog does is form::SelectionForm's.
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
+#include "form/selection_form.h"
 
 class QLabel;
 class QListWidget;
@@ -17,20 +19,16 @@ class frmSyutoku : public QDialog {
 
  public:
   explicit frmSyutoku(QWidget* parent = nullptr);
+  ~frmSyutoku() override;
 
-  // Empties both lists and the working list (the dialog is hidden and starts again empty);
-  // syutokutables and done keep their values.
-  void reset();
-  // Adds a listed name to the selectable objects.
-  void addExport(const QString& name);
-  // Moves every selectable name whose reduced form the selection text names to the right list.
-  void setSyutoku(const std::string& syutokutables);
-  // The selection text of the last acceptance.
-  void getSyutoku(std::string& syutokutables) const { syutokutables = this->syutokutables; }
+  // The dialog's logic, which the main window's logic drives.
+  form::SelectionForm& form() { return *form_; }
 
-  // The selection text made at the last acceptance, and whether the last use was accepted.
-  std::string syutokutables;
-  bool done = false;
+  // The logic's operations, for callers that hold the window.
+  void reset() { form_->reset(); }
+  void addExport(const QString& name) { form_->addExport({name.toStdString()}); }
+  void setSyutoku(const std::string& syutokutables) { form_->setSyutoku(syutokutables); }
+  void getSyutoku(std::string& syutokutables) const { form_->getSyutoku(syutokutables); }
 
   QListWidget* lstExport;
   QListWidget* lstSyutoku;
@@ -43,18 +41,24 @@ class frmSyutoku : public QDialog {
   QLabel* Label1;
   QLabel* Label2;
 
+ private:
+  class View;
+  std::unique_ptr<View> view_;
+  std::unique_ptr<form::SelectionForm> form_;
+
+ public:
+  // The selection text made at the last acceptance, and whether the last use was accepted.
+  const std::string& syutokutables;
+  const bool& done;
+
  public slots:
-  void cmdAccpet_Click();
-  void cmdCancel_Click();
+  void cmdAccpet_Click() { form_->accept(); }
+  void cmdCancel_Click() { form_->cancel(); }
   // Closing the window with its close box counts as "キャンセル".
   void reject() override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-
- private:
-  static void moveSelected(QListWidget* source, QListWidget* target);
-  static void moveAll(QListWidget* source, QListWidget* target);
 };
 
 }  // namespace vellicor::ui

@@ -1,33 +1,20 @@
-// What the main window takes from outside: the program directory, the Oracle client's settings,
-// the run's options, and the run, the listing and the boxes (replaced by tests).
+// What the main window takes from outside: the logic's settings (program directory, Oracle
+// client, run options, the run and the listing) and the window's boxes (replaced by tests).
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "engine/run_host.h"
-#include "engine/run_options.h"
-#include "lists/pattern_file.h"
-#include "lists/tnsnames.h"
+#include "form/form_setup.h"
 #include "ui/dialogs.h"
 
 namespace vellicor::ui {
 
-using RunFunction = std::function<int16_t(engine::RunHost& host, const engine::RunRequest& request)>;
+using form::ListFunction;
+using form::RunFunction;
 
-using ListFunction = std::function<int16_t(
-    engine::RunHost& host, const std::string& server, const std::string& user, const std::string& pass,
-    const std::function<void(const std::string&)>& addName, const engine::RunOptions& opts)>;
-
-struct WindowSetup {
-  std::string programDir;           // the directory of the executable: seltable.dat lies there
-  lists::OracleClientEnv oracle;    // where TNSNAMES.ORA is looked for
-  engine::RunOptions runOptions;    // the connect template (VELLICOR_CONNECT) and the engine
-  std::shared_ptr<Dialogs> dialogs; // the boxes and the save dialog
-  RunFunction run;                  // the conversion run
-  ListFunction listObjects;         // the object listing
+struct WindowSetup : form::FormSetup {
+  std::shared_ptr<Dialogs> dialogs;  // the boxes and the save dialog
 
   // The settings of this process: the executable's directory, the environment, the real engine
   // and the real boxes.

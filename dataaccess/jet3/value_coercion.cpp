@@ -110,8 +110,10 @@ bool numericOf(const dao::Variant& v, double& d, bool& exactInteger, int64_t& i6
     bool operator()(int16_t x) const { return set(x); }
     bool operator()(int32_t x) const { return set(x); }
     bool operator()(int64_t x) const { return set(x); }
-    bool operator()(float x) const { d = x; return std::isfinite(d); }
-    bool operator()(double x) const { d = x; return std::isfinite(d); }
+    // NaN and the infinities too: Single and Double fields hold them as they are; the other
+    // numeric targets refuse them as out of range, naming the value.
+    bool operator()(float x) const { d = x; return true; }
+    bool operator()(double x) const { d = x; return true; }
     bool operator()(const dao::Currency& c) const { d = static_cast<double>(c.scaled) / 10000.0; return true; }
     bool operator()(const dao::Date& x) const { d = x.oa; return true; }
     bool operator()(const std::string& s) const {
@@ -182,6 +184,7 @@ void coerceBoolean(const dao::Variant& v, const FieldTarget& f, uint8_t*, bool* 
   bool exact;
   int64_t i;
   if (!numericOf(v, d, exact, i)) mismatch(f, v);
+  if (std::isnan(d)) outOfRange(f, v);
   *flag = exact ? i != 0 : d != 0.0;
 }
 
@@ -223,7 +226,7 @@ void coerceSingle(const dao::Variant& v, const FieldTarget& f, uint8_t* out, boo
   bool exact;
   int64_t i;
   if (!numericOf(v, d, exact, i)) mismatch(f, v);
-  if (std::fabs(d) > std::numeric_limits<float>::max()) outOfRange(f, v);
+  if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) outOfRange(f, v);
   const float x = static_cast<float>(d);
   std::memcpy(out, &x, 4);
 }

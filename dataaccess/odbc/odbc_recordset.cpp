@@ -91,7 +91,8 @@ void decodeFixedInto(const ColumnShape& c, const unsigned char* p, dao::Variant&
       t.hour = ts.hour;
       t.minute = ts.minute;
       t.second = ts.second;
-      t.millisecond = static_cast<int>(ts.fraction / 1000000);  // nanoseconds -> whole ms
+      t.millisecond = static_cast<int>(ts.fraction / 1000000);  // fraction: nanoseconds
+      t.nanosecond = static_cast<int>(ts.fraction % 1000000);
       slotOf<dao::Date>(into) = dao::toOleDate(t);
       return;
     }

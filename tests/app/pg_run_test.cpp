@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <fstream>
 #include <mutex>
 
 #include "app_harness.h"
+#include "dataaccess/jet3/jet_file_reader.h"
 
 namespace vellicor::e2e {
 namespace {
@@ -39,6 +42,11 @@ class PgRunTest : public E2ETest {
                 "current_query() not like '%count(*)%' then pg_terminate_backend(pg_backend_pid()) end as killed "
                 "from generate_series(1, 3000) as n;" +
                 "create table if not exists " + kSchema + ".guid_keys (id integer, k uuid);" +
+                "drop table if exists " + kSchema + ".fidelity;" +
+                "create table " + kSchema + ".fidelity (id integer, ts timestamp(6), d double precision, r real, "
+                "t varchar(20));" +
+                "insert into " + kSchema + ".fidelity values (1, '2026-12-07 12:34:56.123457', 'NaN', 'Infinity', "
+                "U&'\\304B\\3099\\30CF\\309A'), (2, '0100-01-01 00:00:00.000001', '-Infinity', '-0', 'x');" +
                 "select pg_advisory_unlock(4242);");
     });
   }
@@ -66,8 +74,34 @@ TEST_F(PgRunTest, UnsupportedColumnTypeStopsTheRun) {
   EXPECT_EQ(r.err.find("異常終了"), std::string::npos);
   EXPECT_TRUE(mdbTables(out).empty());
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 2u);  // no time lines
+  ASSERT_EQ(lines.size(), 3u);  // no time lines; the stop's box last
   EXPECT_EQ(lines[1], "テーブル GUID_KEYS レコード件数 = 0 件");
+  EXPECT_EQ(lines[2], "中止: GUID_KEYSテーブルkの型(15)はサポートされていません。");
+}
+
+// Values kept as exactly as the file can hold them: a timestamp's microseconds rounded into the
+// date's double, NaN and the infinities in Double and Single fields, kana with a separate voicing
+// mark stored composed.
+TEST_F(PgRunTest, MicrosecondsNonFiniteNumbersAndDecomposedKanaAreKept) {
+  prepareOwnSchema();
+  const Result r = run({"--select", "FIDELITY"}, pg().templateInSchema(kSchema));
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  vellicor::jet3::JetFileReader reader(out);
+  vellicor::jet3::RowCursor rows(reader, reader.table("FIDELITY"));
+  ASSERT_TRUE(rows.next());
+  vellicor::dao::CivilTime t{2026, 12, 7, 12, 34, 56, 123};
+  t.nanosecond = 457000;
+  EXPECT_EQ(std::get<vellicor::dao::Date>(rows.value(1)).oa, vellicor::dao::toOleDate(t).oa);
+  EXPECT_TRUE(std::isnan(std::get<double>(rows.value(2))));
+  EXPECT_EQ(std::get<float>(rows.value(3)), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(std::get<std::string>(rows.value(4)), "がパ");
+  ASSERT_TRUE(rows.next());
+  vellicor::dao::CivilTime early{100, 1, 1, 0, 0, 0, 0};
+  early.nanosecond = 1000;
+  EXPECT_EQ(std::get<vellicor::dao::Date>(rows.value(1)).oa, vellicor::dao::toOleDate(early).oa);
+  EXPECT_EQ(std::get<double>(rows.value(2)), -std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::signbit(std::get<float>(rows.value(3))));
+  EXPECT_EQ(vellicor::testing::mdbExport(out, "FIDELITY", "CP932").at(0).at(4), std::optional<std::string>("がパ"));
 }
 
 TEST_F(PgRunTest, ValueTheFieldCannotHoldEndsTheRun) {
@@ -76,8 +110,10 @@ TEST_F(PgRunTest, ValueTheFieldCannotHoldEndsTheRun) {
   EXPECT_NE(r.err.find("[異常終了] "), std::string::npos) << r.err;
   EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"ALL_TYPES", "DEPARTMENTS", "EMPLOYEES"}));
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[3], "テーブル ALL_TYPES レコード件数 = 3 件");
+  EXPECT_EQ(lines[4].rfind("中止: ", 0), 0u) << lines[4];
+  EXPECT_NE(r.err.find(lines[4].substr(std::string("中止: ").size())), std::string::npos) << "the box's own text";
 }
 
 TEST_F(PgRunTest, WrongPasswordIsAConnectFailureAndTouchesNothing) {
@@ -101,8 +137,9 @@ TEST_F(PgRunTest, ConnectionLostInTheMiddleOfATableEndsTheRun) {
   const auto rows = mdbRows(out, "DYING_ROWS");
   EXPECT_LT(rows.size(), 3000u);
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1], "テーブル DYING_ROWS レコード件数 = 3000 件");
+  EXPECT_EQ(lines[2].rfind("中止: ", 0), 0u) << lines[2];
 }
 
 TEST_F(PgRunTest, ListCommandPrintsTheTickedKindsSorted) {

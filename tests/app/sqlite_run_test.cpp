@@ -294,8 +294,9 @@ TEST_F(SqliteFailureTest, RejectedQueryEndsWithItsDescription) {
   EXPECT_NE(r.out.find("処理完了\n"), std::string::npos);
   EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"DEPARTMENTS"}));
   const auto lines = logLines(out + ".log");
-  ASSERT_EQ(lines.size(), 5u);  // database, DEPARTMENTS, three skips; no time lines
-  EXPECT_EQ(lines.back(), "テーブル SALES_LOG スキップ");
+  ASSERT_EQ(lines.size(), 6u);  // database, DEPARTMENTS, three skips, the stop; no time lines
+  EXPECT_EQ(lines[4], "テーブル SALES_LOG スキップ");
+  EXPECT_NE(lines.back().find("GHOST"), std::string::npos) << lines.back();
 }
 
 TEST_F(SqliteFailureTest, RefusedValueKeepsTheRowsBeforeIt) {
@@ -305,7 +306,9 @@ TEST_F(SqliteFailureTest, RefusedValueKeepsTheRowsBeforeIt) {
   EXPECT_EQ(mdbTables(out), (std::vector<std::string>{"TOO_LONG"}));
   EXPECT_EQ(mdbRows(out, "TOO_LONG"), (std::vector<std::vector<std::string>>{{"ABCDE"}}));
   const auto lines = logLines(out + ".log");
-  EXPECT_EQ(lines.back(), "テーブル TOO_LONG レコード件数 = 2 件");
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "テーブル TOO_LONG レコード件数 = 2 件");
+  EXPECT_EQ(lines.back(), "中止: 列 A の値が、ドライバが報告した列の長さ (5) を超えています。");
 }
 
 TEST(CommandLine, InputChecksAndUsage) {
@@ -351,6 +354,33 @@ TEST_F(E2ETest, DemoCommandConvertsTheEmbeddedSchemaAndPrintsTheFile) {
   // Without --yes and without a terminal the existing output is kept.
   r = runVellicor({"demo", out});
   EXPECT_EQ(r.exitCode, 3);
+}
+
+// --keep-going: a query the server rejects and a value the run cannot take leave their objects
+// out; every other object is copied, the run ends with status 4 and its own list, and the log
+// names what was left out and why, then ends as a completed run's does.
+TEST_F(SqliteFailureTest, KeepGoingLeavesOutWhatCannotBeCopiedAndFinishesTheRest) {
+  const Result all = run({"--keep-going"});
+  EXPECT_EQ(all.exitCode, 4) << all.out << all.err;
+  EXPECT_NE(all.err.find("[完了通知] 次の 2 個のオブジェクトを除外して終了しました。"), std::string::npos) << all.err;
+  EXPECT_NE(all.err.find("GHOST: "), std::string::npos) << all.err;
+  EXPECT_NE(all.err.find("TOO_LONG: 列 A の値が"), std::string::npos) << all.err;
+  const auto tables = mdbTables(out);
+  EXPECT_NE(std::find(tables.begin(), tables.end(), "DEPARTMENTS"), tables.end());
+  EXPECT_EQ(std::find(tables.begin(), tables.end(), "GHOST"), tables.end());
+  // The half-made table keeps the row stored before the refusal, and says so.
+  EXPECT_EQ(mdbRows(out, "TOO_LONG"), (std::vector<std::vector<std::string>>{{"ABCDE"}}));
+  EXPECT_NE(all.err.find("TOO_LONG は 1 件を書き込んだ作成途中"), std::string::npos) << all.err;
+  const auto lines = logLines(out + ".log");
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("テーブル GHOST 除外: ", 0) == 0; }), 1);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("テーブル TOO_LONG 除外: ", 0) == 0; }), 1);
+  EXPECT_EQ(lines.back().rfind("終了日時：", 0), 0u) << lines.back();
+  const Result check = runVellicor({"inspect", "--check", out});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+  // Without it the same source stops at the first of them, as before.
+  const Result stopped = run({"--yes"});
+  EXPECT_EQ(stopped.exitCode, 1) << stopped.err;
 }
 
 }  // namespace

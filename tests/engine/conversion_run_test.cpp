@@ -248,8 +248,9 @@ TEST_F(FakeRunTest, UnsupportedTypeStopsWithItsMessageAndClosesEverything) {
                                             "Close jet ws", "Close odbc ws"};
   EXPECT_EQ(std::vector<std::string>(world.calls.end() - closing.size(), world.calls.end()), closing);
   const auto lines = logLines();
-  ASSERT_EQ(lines.size(), 3u);  // database line and two record count lines, no times
+  ASSERT_EQ(lines.size(), 4u);  // database line and two record count lines, the stop, no times
   EXPECT_EQ(lines[2], "テーブル EMP レコード件数 = 3 件");
+  EXPECT_EQ(lines[3], "中止: EMPテーブルPHOTOの型(17)はサポートされていません。");
 }
 
 TEST_F(FakeRunTest, RefusedValueEndsThroughTheFailureHandling) {
@@ -259,12 +260,14 @@ TEST_F(FakeRunTest, RefusedValueEndsThroughTheFailureHandling) {
   world.failUpdateAtRow = 2;  // the second row of EMP
 
   ASSERT_EQ(run(), RunEnding::Failed);
-  EXPECT_EQ(host.only("box:"), (std::vector<std::string>{"異常終了|値がフィールドに入りません。"}));
+  // The refusal names the row it refused.
+  EXPECT_EQ(host.only("box:"), (std::vector<std::string>{"異常終了|値がフィールドに入りません (2 件目のレコード)。"}));
   EXPECT_EQ(world.files[out]["EMP"].rows.size(), 1u);
   const std::vector<std::string> closing = {"Close source", "Close out:EMP", "Close source", "Close output db",
                                             "Close source db", "Close jet ws", "Close odbc ws"};
   EXPECT_EQ(std::vector<std::string>(world.calls.end() - closing.size(), world.calls.end()), closing);
-  EXPECT_EQ(logLines().size(), 3u);
+  ASSERT_EQ(logLines().size(), 4u);
+  EXPECT_EQ(logLines().back(), "中止: 値がフィールドに入りません (2 件目のレコード)。");  // the log says it stopped
   // The status lines keep what they showed last.
   EXPECT_EQ(host.only("msg:").back(), "テーブル取得中...2/2 EMP");
   EXPECT_EQ(host.only("prog:").back(), "レコード = 1/3");

@@ -79,10 +79,11 @@ TEST_F(StopRequestTest, StopsBeforeTheNextRowAndKeepsTheRowsStored) {
     ASSERT_GE(world.calls.size(), closing.size());
     EXPECT_EQ(std::vector<std::string>(world.calls.end() - closing.size(), world.calls.end()), closing);
     EXPECT_TRUE(stopping.only("box:").empty());
-    // The log ends as after a stop: no time lines.
+    // The log ends as after a stop: no time lines, the stop said.
     const auto lines = logLines();
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "テーブル A レコード件数 = 10 件");
+    EXPECT_EQ(lines[2], "中止: 処理を中断しました。");
     stopping.events.clear();
   }
 }

@@ -2,6 +2,10 @@
 // recordset and mdbtools: numbers across types, text to numbers, dates and GUIDs, booleans.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "dataaccess/dao.h"
 #include "support/mdbtools_support.h"
 #include "support/writer_support.h"
@@ -83,4 +87,62 @@ TEST(DaoJetValues, CharactersTheCodePageLacksAreCountedAndStoredAsQuestionMarks)
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(*rows[0][0], "a?b");
   EXPECT_EQ(*rows[0][1], "?x");
+}
+
+// NaN, the infinities and -0.0 are kept bit for bit by Single and Double fields (Jet stores the
+// IEEE value as it is); other numeric fields refuse them, naming the value. A date keeps what its
+// double holds of a time given to the microsecond, rounded to the nearest, not cut.
+TEST(DaoJetValues, NonFiniteNumbersAndMicrosecondTimesKeptAsTheirFieldsHoldThem) {
+  ScratchDir dir;
+  const std::string file = dir.path("ieee.mdb");
+  const double kNan = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
+  const std::vector<double> doubles = {kNan, kInf, -kInf, -0.0, 4.9406564584124654e-324};
+  dao::CivilTime t{2026, 12, 7, 12, 34, 56, 123};
+  t.nanosecond = 456789;  // .123456789
+  const dao::Date precise = dao::toOleDate(t);
+  {
+    auto db = jetWorkspace()->createDatabase(file, dao::dbLangJapanese);
+    dao::TableDef td("IEEE");
+    td.appendField(td.createField("D", dao::dbDouble));
+    td.appendField(td.createField("S", dao::dbSingle));
+    td.appendField(td.createField("T", dao::dbDate));
+    td.appendField(td.createField("L", dao::dbLong));
+    db->appendTableDef(td);
+    auto rs = db->openRecordset("IEEE");
+    for (double d : doubles) {
+      rs->addNew();
+      rs->fields()[0].setValue(d);
+      rs->fields()[1].setValue(static_cast<float>(d));
+      rs->fields()[2].setValue(precise);
+      rs->update();
+    }
+    rs->addNew();
+    try {
+      rs->fields()[3].setValue(kNan);
+      ADD_FAILURE() << "NaN stored in a Long field";
+    } catch (const dao::Error& e) {
+      EXPECT_NE(e.description().find("nan"), std::string::npos) << e.description();
+      EXPECT_NE(e.description().find("'L'"), std::string::npos) << e.description();
+    }
+    db->close();
+  }
+  auto db = jetWorkspace()->openDatabase(file, 1);
+  auto rs = db->openRecordset("IEEE");
+  for (double d : doubles) {
+    ASSERT_FALSE(rs->eof());
+    const double gotD = std::get<double>(rs->fields()[0].value());
+    const float gotS = std::get<float>(rs->fields()[1].value());
+    const float wantS = static_cast<float>(d);
+    EXPECT_EQ(std::memcmp(&gotD, &d, 8), 0) << d;
+    EXPECT_EQ(std::memcmp(&gotS, &wantS, 4), 0) << d;
+    EXPECT_EQ(std::get<dao::Date>(rs->fields()[2].value()), precise);
+    rs->moveNext();
+  }
+  // The nearest double to the time: within half a unit of its last place of the exact value.
+  const long double exact = static_cast<long double>(dao::toOleDate({2026, 12, 7, 0, 0, 0, 0}).oa) +
+                            (45296.123456789L / 86400.0L);
+  const long double halfUlp = (std::nextafter(precise.oa, 1e9) - precise.oa) / 2.0L;
+  EXPECT_LE(std::fabs(static_cast<long double>(precise.oa) - exact), halfUlp);
+  // Cut to the millisecond, as before, the value lies further off than the rounding allows.
+  EXPECT_GT(std::fabs(static_cast<long double>(dao::toOleDate({2026, 12, 7, 12, 34, 56, 123}).oa) - exact), halfUlp);
 }

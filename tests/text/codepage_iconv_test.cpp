@@ -8,6 +8,7 @@
 #include <string>
 
 #include "text/codepage.h"
+#include "text/nfc.h"
 
 #ifndef _WIN32
 #include <iconv.h>
@@ -63,6 +64,8 @@ TEST(CodePageTablesAgainstIconv, Cp932BothWaysAsIconv) {
       0x00A5 /* YEN SIGN */,   0x203E /* OVERLINE */};
   for (char32_t c = 0; c < 0x10000; ++c) {
     if ((c >= 0xD800 && c < 0xE000) || std::ranges::find(deliberate, c) != std::end(deliberate)) continue;
+    std::string recomposed;  // a lone mark that composition turns into two (U+0344) is not the table's
+    if (vellicor::text::composeCanonically(*utf8(utf32(c)), recomposed)) continue;
     const auto want = encode(utf32(c));
     std::string got;
     const size_t substituted = cp.encode(*utf8(utf32(c)), got);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_dialogs.h"
+#include "lists/pattern_file.h"
 #include "ui/frm_main.h"
 
 namespace vellicor::ui::test {
