@@ -21,7 +21,8 @@ std::string registryString(REGSAM view) {
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOracleKey, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return "";
   std::string value;
   DWORD bytes = 0;
-  constexpr DWORD kTypes = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+  // REG_SZ, and REG_EXPAND_SZ expanded (RRF_RT_REG_EXPAND_SZ is only for reading it unexpanded).
+  constexpr DWORD kTypes = RRF_RT_REG_SZ;
   if (RegGetValueW(key, nullptr, kNet80Value, kTypes, nullptr, nullptr, &bytes) == ERROR_SUCCESS && bytes > 0) {
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
