@@ -6,6 +6,7 @@
 #include "dataaccess/odbc/odbc_handles.h"
 #include "dataaccess/odbc/odbc_script.h"
 #include "dataaccess/odbc/odbc_text.h"
+#include "dataaccess/odbc/oracle_driver.h"
 
 using namespace vellicor::odbc;
 
@@ -17,6 +18,15 @@ TEST(ConnectString, PlainValuesGiveTheDefaultStringExactly) {
   EXPECT_EQ(buildConnectString("ORCL", "scott", "", ""), "ODBC;Driver={Oracle ODBC Driver};DBQ=ORCL;UID=scott;PWD=;");
   EXPECT_EQ(buildConnectString("db.example.com:1521/XE", "ユーザ", "p@ss-word!", ""),
             "ODBC;Driver={Oracle ODBC Driver};DBQ=db.example.com:1521/XE;UID=ユーザ;PWD=p@ss-word!;");
+}
+
+TEST(ConnectString, TheOracleDriverIsTheInstallersOracleInHomeOrTheFallback) {
+  EXPECT_EQ(chooseOracleDriver({"SQL Server", "Oracle in OraClient11g_home1", "Oracle in OraDb12Home1"}),
+            "Oracle in OraClient11g_home1");
+  EXPECT_EQ(chooseOracleDriver({"ORACLE IN instantclient_19_3"}), "ORACLE IN instantclient_19_3");
+  // Microsoft's old driver for Oracle and a bare prefix are not the client's driver.
+  EXPECT_EQ(chooseOracleDriver({"Microsoft ODBC for Oracle", "Oracle in ", "PostgreSQL Unicode"}), kOracleDriverFallback);
+  EXPECT_EQ(chooseOracleDriver({}), std::string("Oracle ODBC Driver"));
 }
 
 TEST(ConnectString, ValuesThatWouldBreakTheStringAreBraceQuoted) {
