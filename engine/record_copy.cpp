@@ -23,7 +23,7 @@ void closeAndRelease(std::unique_ptr<dao::Recordset>& rs) {
 void copyObject(RunState& run, const std::string& objectName) {
   checkStop(run.stop);
   const std::string queryName = quoteObjectName(objectName);
-  const std::string targetName = run.suffix + objectName;
+  const std::string targetName = run.targetNameOf(objectName);
 
   int64_t recordCount = 0;
   {
@@ -35,7 +35,7 @@ void copyObject(RunState& run, const std::string& objectName) {
   run.host.setProgress("レコード = " + std::to_string(recordCount));
   if (run.logflag) run.log.writeRecordCountLine(objectName, recordCount);
 
-  createTargetTable(run.host, run.output, targetName, objectName, *run.sourceRows);
+  createTargetTable(run, objectName, targetName, *run.sourceRows);
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
 

@@ -28,6 +28,8 @@ class RunLog {
   void writeSkipLine(const std::string& objectName);
   void writeRecordCountLine(const std::string& objectName, int64_t recordCount);
   void writeTimeLines(std::time_t start, std::time_t end);
+  // A line made elsewhere (the table plan's lines on names and fields changed for the file).
+  void writeTextLine(const std::string& line) { writeLine(line); }
 
   void close();
 

@@ -22,6 +22,9 @@ struct RunOptions {
   // Looked at between rows and between objects: once set, the run keeps the rows copied so far,
   // closes everything and ends Interrupted. Null: the run cannot be stopped.
   const StopRequest* stop = nullptr;
+  // Every column type gets a field (binary, times, GUIDs, intervals and the driver's own types);
+  // off: a column of such a type stops the run.
+  bool allTypes = false;
 };
 
 // What a run is asked to do: the source, the output file and its log, and the caller's options.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -27,6 +28,14 @@ struct RunState {
   std::unique_ptr<dao::Recordset> sourceRows;
   std::unique_ptr<dao::Recordset> targetRows;
   const StopRequest* stop = nullptr;  // looked at before every row and every object
+  bool allTypes = false;  // every column type gets a field (RunOptions::allTypes)
+  // Table names that differ from suffix + object name (made to fit), by object name.
+  std::map<std::string, std::string> tableNames;
+
+  std::string targetNameOf(const std::string& objectName) const {
+    const auto it = tableNames.find(objectName);
+    return it != tableNames.end() ? it->second : suffix + objectName;
+  }
 };
 
 // Thrown after the unsupported-type message has been shown; the run then closes everything.
