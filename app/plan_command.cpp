@@ -134,7 +134,8 @@ int planCommand(const CliOptions& o) {
     return kExitInterrupted;
   }
   host.endLine();
-  if (!plan.connected) return kExitFailed;
+  // A plan that could not connect says so on stderr; scripts still get their document.
+  if (!plan.connected && !o.json) return kExitFailed;
   const PlanHeading heading{o.server, o.user, o.prefix, o.allTypes, o.scan};
   const std::string text = o.json ? formatPlanJson(plan, heading) : formatPlanText(plan, heading);
   std::fputs(text.c_str(), stdout);

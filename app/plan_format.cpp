@@ -301,6 +301,7 @@ std::string formatPlanJson(const RunPlan& plan, const PlanHeading& h) {
   out += "  \"prefix\": " + quoted(h.prefix) + ",\n";
   out += "  \"allTypes\": " + boolText(h.allTypes) + ",\n";
   out += "  \"scan\": " + boolText(h.scan) + ",\n";
+  out += "  \"connected\": " + boolText(plan.connected) + ",\n";
   out += "  \"objects\": [\n" + joined(objects, ",\n") + (objects.empty() ? "" : "\n") + "  ],\n";
   out += "  \"summary\": {\"copy\": " + std::to_string(plan.count(PlanAction::Copy)) +
          ", \"skip\": " + std::to_string(plan.count(PlanAction::Skip)) +

@@ -393,6 +393,18 @@ TEST_F(PgPlanTest, ScanFindsTheValueTheRunThenRefuses) {
   EXPECT_NE(r.err.find("[異常終了] " + stop["message"].str()), std::string::npos) << r.err << "\n" << p.out;
 }
 
+TEST_F(PgPlanTest, APlanThatCannotConnectSaysWhyAndStillGivesItsDocument) {
+  const Result r = runVellicor({"plan", "-s", pg().server, "-u", pg().user, "--connect", pg().templ, "--json"},
+                               {{"VELLICOR_PASSWORD", "wrong"}});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("password"), std::string::npos) << r.err;  // the driver's description
+  EXPECT_NE(r.err.find("[Vellicor] DB接続に失敗しました。"), std::string::npos) << r.err;
+  const Json doc = Json::parse(r.out);
+  EXPECT_FALSE(doc["connected"].boolean());
+  EXPECT_FALSE(doc["summary"]["completes"].boolean());
+  EXPECT_EQ(doc["objects"].size(), 0u);
+}
+
 // ---- The command line ---------------------------------------------------------------------
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
