@@ -26,7 +26,7 @@ struct ScanTarget {
 
 class ColumnScanner {
  public:
-  ColumnScanner(TablePlan& plan) : plan_(plan), cp_(text::CodePage::forId(text::kCodePage932)) {
+  explicit ColumnScanner(TablePlan& plan) : plan_(plan), cp_(text::CodePage::forId(text::kCodePage932)) {
     targets_.resize(plan.columns.size());
     for (size_t k = 0; k < plan.columns.size(); ++k) {
       ColumnPlan& c = plan.columns[k];
