@@ -28,7 +28,8 @@ namespace {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
-// The selection text: --select, a named pattern, or empty (every object).
+}  // namespace
+
 bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& host) {
   if (o.select && o.pattern) {
     std::fprintf(stderr, "--select と --pattern は同時に指定できません。\n");
@@ -57,8 +58,6 @@ bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& h
   return false;
 #endif
 }
-
-}  // namespace
 
 int runCommand(const CliOptions& o) {
   ConsoleHost::Settings settings;
@@ -99,6 +98,7 @@ int runCommand(const CliOptions& o) {
   opts.connectTemplate = connectTemplateOf(o);
   opts.stop = &stop;
   opts.keepGoing = o.keepGoing;
+  opts.allTypes = o.allTypes;
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;

@@ -51,7 +51,7 @@ std::string withRecordNumber(const std::string& description, int64_t record) {
 void copyObject(RunState& run, const std::string& objectName) {
   checkStop(run.stop);
   const std::string queryName = quoteObjectName(objectName);
-  const std::string targetName = run.suffix + objectName;
+  const std::string targetName = run.targetNameOf(objectName);
 
   int64_t recordCount = 0;
   {
@@ -64,7 +64,7 @@ void copyObject(RunState& run, const std::string& objectName) {
   if (run.logflag) run.log.writeRecordCountLine(objectName, recordCount);
 
   const uint64_t substitutedBefore = run.output.substitutedCharacters();
-  createTargetTable(run.host, run.output, targetName, objectName, *run.sourceRows);
+  createTargetTable(run, objectName, targetName, *run.sourceRows);
   run.tableMade = true;
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
