@@ -22,7 +22,8 @@ struct CliOptions {
   bool json = false;      // plan: one JSON document
   bool scan = false;      // plan: read every row too
   bool help = false;      // --help, -h: the command's usage on stdout
-  bool keepGoing = false;  // run: leave out objects that cannot be copied and go on
+  bool keepGoing = false;
+  bool fitText = false;    // run, plan --scan: Memo made Text where every value fits  // run: leave out objects that cannot be copied and go on
   std::string prefix;
   std::optional<std::string> connect;
   std::optional<std::string> passwordFile;

@@ -120,6 +120,7 @@ int planCommand(const CliOptions& o) {
   request.options.connectTemplate = connectTemplateOf(o);
   request.options.stop = &stop;
   request.options.allTypes = o.allTypes;
+  request.options.fitText = o.fitText;
   request.scan = o.scan;
   request.scanProgress = [&host](const std::string& object, int64_t rows, int64_t count) {
     host.scanProgress(object, rows, count);

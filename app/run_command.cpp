@@ -99,6 +99,7 @@ int runCommand(const CliOptions& o) {
   opts.stop = &stop;
   opts.keepGoing = o.keepGoing;
   opts.allTypes = o.allTypes;
+  opts.fitText = o.fitText;
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;

@@ -167,7 +167,7 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
     const std::time_t start = std::time(nullptr);  // 6
 
     state = std::make_unique<RunState>(RunState{host, *res.source, *res.output, res.log, logflag, suffix, 1, 0,
-                                                 nullptr, nullptr, opts.stop, false, 0, opts.allTypes, {}});
+                                                 nullptr, nullptr, opts.stop, false, 0, opts.allTypes, opts.fitText, {}});
 
     {  // 7
       std::unique_ptr<dao::Recordset> counted =

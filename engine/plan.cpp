@@ -73,6 +73,14 @@ void planObject(ObjectPlan& o, const std::string& originalName, const std::strin
         };
         const ScanOutcome scanned = scanRows(*rows, *o.table, request.options.stop, progress);
         o.scannedRows = scanned.rows;
+        if (request.options.fitText) {
+          // The table as a --fit-text run makes it from these values.
+          options.longestText = longestTextOf(*o.table);
+          TablePlan fitted = planTable(o.name, originalName, targetName, *rows, options);
+          for (size_t k = 0; k < fitted.columns.size() && k < o.table->columns.size(); ++k)
+            fitted.columns[k].scan = o.table->columns[k].scan;
+          o.table = std::move(fitted);
+        }
         if (!scanned.refusal.empty()) stopWith(o, kFailureCaption, scanned.refusal);
       }
     }

@@ -28,6 +28,9 @@ struct RunOptions {
   // Every column type gets a field (binary, times, GUIDs, intervals and the driver's own types);
   // off: a column of such a type stops the run.
   bool allTypes = false;
+  // Each table's rows are scanned before it is made: a column that would be Memo and whose values
+  // all fit Text (255 bytes in code page 932) becomes Text of the longest value's size.
+  bool fitText = false;
 };
 
 // What a run is asked to do: the source, the output file and its log, and the caller's options.

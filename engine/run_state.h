@@ -32,6 +32,7 @@ struct RunState {
   bool tableMade = false;
   int64_t rowsStored = 0;
   bool allTypes = false;  // every column type gets a field (RunOptions::allTypes)
+  bool fitText = false;   // RunOptions::fitText
   // Table names that differ from suffix + object name (made to fit), by object name.
   std::map<std::string, std::string> tableNames;
 

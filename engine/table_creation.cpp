@@ -83,9 +83,10 @@ std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sou
 }
 
 void createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
-                       dao::Recordset& sourceRows) {
+                       dao::Recordset& sourceRows, const std::vector<int64_t>& longestText) {
   TableOptions options;
   options.allTypes = run.allTypes;
+  options.longestText = longestText;
   const TablePlan plan = planTable(objectName, run.suffix + objectName, targetName, sourceRows, options);
   createPlanned(run.host, run.output, plan);
   if (run.logflag)

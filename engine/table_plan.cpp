@@ -2,6 +2,7 @@
 // log show for what changed.
 #include "engine/table_plan.h"
 
+#include <algorithm>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -107,6 +108,17 @@ TablePlan planTable(const std::string& objectName, const std::string& originalNa
     }
     if (c.field) c.field->name = fitted[k];
     noteValues(c, options.allTypes);
+    const int64_t longest = k < options.longestText.size() ? options.longestText[k] : -1;
+    if (c.field && c.field->type == dao::dbMemo && longest >= 0 && longest <= static_cast<int64_t>(jet3::fmt::kMaxTextLength)) {
+      const int32_t size = static_cast<int32_t>(std::max<int64_t>(longest, 1));
+      c.field->type = dao::dbText;
+      c.field->size = size;
+      c.fittedToValues = true;
+      const std::string why = "値の最長 " + std::to_string(longest) + " バイト";
+      c.notes.push_back(why + "のためテキスト型 (" + std::to_string(size) + ") で格納");
+      plan.logLines.push_back("テーブル " + objectName + " フィールド " + c.field->name + " をテキスト型 (" +
+                              std::to_string(size) + ") に変更 (" + why + ")");
+    }
   }
   if (!plan.stop.empty()) return plan;
 
@@ -136,6 +148,12 @@ TablePlan planTable(const std::string& objectName, const std::string& originalNa
     plan.failure = describe(e);
   }
   return plan;
+}
+
+std::vector<int64_t> longestTextOf(const TablePlan& scanned) {
+  std::vector<int64_t> longest;
+  for (const ColumnPlan& c : scanned.columns) longest.push_back(c.scan ? c.scan->longest : -1);
+  return longest;
 }
 
 }  // namespace vellicor::engine

@@ -29,6 +29,7 @@ struct ColumnPlan {
   std::optional<dao::FieldDef> field;       // nullopt: a type the run stops on
   bool renamed = false;
   bool madeLong = false;  // Text made Memo (Binary made Long Binary) for the row limit
+  bool fittedToValues = false;  // Memo made Text of the longest value's size (TableOptions::longestText)
   std::vector<std::string> notes;
   std::optional<ColumnScan> scan;
 };
@@ -54,7 +55,14 @@ struct TablePlan {
 
 struct TableOptions {
   bool allTypes = false;  // every column type gets a field (see targetFieldFor)
+  // From a scan of the rows (--fit-text): per column, bytes of its longest value in code page 932
+  // (-1: not measured). A column that would be Memo and whose values all fit Text becomes Text
+  // of that size.
+  std::vector<int64_t> longestText;
 };
+
+// The longest values a scan found, as TableOptions::longestText takes them.
+std::vector<int64_t> longestTextOf(const TablePlan& scanned);
 
 // Plans the table of `objectName` named `targetName` (originalName: the name before fitting,
 // prefix + object name) from the columns of `rows`.
