@@ -2,14 +2,12 @@
 // the same facts as JSON (names as given, numbers as numbers, absent facts left out).
 #include "app/plan_format.h"
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <cstdio>
 #include <vector>
 
 #include "app/display_width.h"
 #include "dataaccess/jet3/format.h"
+#include "dataaccess/odbc/odbc_api.h"
 #include "dataaccess/variant.h"
 #include "engine/plan_scan.h"
 #include "engine/run_host.h"

@@ -2,8 +2,6 @@
 // stand-in, schema vellicor_r_bench, made by convert_bench or here): the plan without a scan (it
 // counts and opens, it does not read), the plan with --scan, and a bare block-fetch ODBC read of
 // the same rows. Prints the times and the scan's ratio to the bare read, best of three each.
-#include <sql.h>
-#include <sqlext.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "dataaccess/odbc/connect_string.h"
+#include "dataaccess/odbc/odbc_api.h"
 #include "engine/plan.h"
 
 namespace {

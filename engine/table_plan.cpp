@@ -3,11 +3,10 @@
 #include "engine/table_plan.h"
 
 #include <algorithm>
-#include <sql.h>
-#include <sqlext.h>
 
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/table_definition.h"
+#include "dataaccess/odbc/odbc_api.h"
 #include "engine/name_fitting.h"
 #include "engine/run_state.h"
 #include "engine/table_creation.h"
