@@ -4,22 +4,71 @@
 
 #include <map>
 
+#ifndef VELLICOR_VERSION
+#define VELLICOR_VERSION "unknown"
+#endif
+
 namespace vellicor::app {
 
-const char* usageText() {
-  return "使い方:\n"
-         "  vellicor run -s SERVER -u USER -o OUT.mdb [--views] [--synonyms] [--no-tables] [--sequences]\n"
-         "               [--select \"A,B\"] [--pattern NAME] [--pattern-file PATH] [--log PATH | --no-log]\n"
-         "               [--append] [--prefix TEXT] [--yes] [--connect TEMPLATE] [--password-file PATH] [--quiet]\n"
-         "               [--keep-going]  (コピーできないオブジェクトを除外して続行、除外があれば終了コード 4)\n"
-         "  vellicor list -s SERVER -u USER [--views] [--synonyms] [--no-tables] [--connect TEMPLATE]\n"
-         "               [--password-file PATH]\n"
-         "  vellicor inspect FILE.mdb [TABLE]\n"
-         "  vellicor inspect --check FILE.mdb     (ファイル全体の検査: 問題がなければ終了コード 0、あれば 1)\n"
-         "  vellicor demo OUT.mdb [--yes]\n"
-         "パスワードは環境変数 VELLICOR_PASSWORD、--password-file、または端末からの入力で与えます。\n"
-         "接続文字列の雛形: --connect、環境変数 VELLICOR_CONNECT、既定は Oracle ODBC ドライバ。\n";
+namespace {
+
+// Each command's lines of the usage, in the order the full usage lists them.
+struct CommandUsage {
+  const char* command;
+  const char* lines;
+};
+constexpr CommandUsage kCommandUsages[] = {
+    {"run",
+     "  vellicor run -s SERVER -u USER -o OUT.mdb [--views] [--synonyms] [--no-tables] [--sequences]\n"
+     "               [--select \"A,B\"] [--pattern NAME] [--pattern-file PATH] [--log PATH | --no-log]\n"
+     "               [--append] [--prefix TEXT] [--all-types] [--yes] [--connect TEMPLATE] [--password-file PATH]\n"
+     "               [--quiet] [--keep-going] [--fit-text]\n"
+     "      --all-types  RAW などのバイナリ、時刻、GUID、期間やドライバ独自の型も変換します\n"
+     "                   (指定しなければ、これらの型の列で実行が止まります)\n"
+     "      --keep-going コピーできないオブジェクトを除外して続行します (除外があれば終了コード 4)\n"
+     "      --fit-text   作成前に行を読み、値がすべて 255 バイト以内に収まるメモ型の列をその長さのテキスト型にします\n"},
+    {"plan",
+     "  vellicor plan -s SERVER -u USER [run と同じオプション (-o は不要)] [--json] [--scan]\n"
+     "      実行せずに、実行がどのオブジェクトをコピー・スキップし、どこで止まるかを表示します\n"
+     "      (実行が最後まで完了するなら終了コード 0、止まるなら 1)。--append と -o を指定すると\n"
+     "      既存ファイルのテーブル名も考慮します。\n"
+     "      --json  結果を 1 つの JSON 文書で出力します\n"
+     "      --scan  全行を読み、列ごとの最長の値とシフトJISで表せない文字の数を調べます\n"},
+    {"list",
+     "  vellicor list -s SERVER -u USER [--views] [--synonyms] [--no-tables] [--connect TEMPLATE]\n"
+     "               [--password-file PATH]\n"},
+    {"inspect",
+     "  vellicor inspect FILE.mdb [TABLE]\n"
+     "  vellicor inspect --check FILE.mdb     (ファイル全体の検査: 問題がなければ終了コード 0、あれば 1)\n"},
+    {"demo", "  vellicor demo OUT.mdb [--yes]\n"},
+};
+
+constexpr const char* kUsageNotes =
+    "パスワードは環境変数 VELLICOR_PASSWORD、--password-file、または端末からの入力で与えます。\n"
+    "接続文字列の雛形: --connect、環境変数 VELLICOR_CONNECT、既定は Oracle ODBC ドライバ。\n";
+
+std::string fullUsage() {
+  std::string text = "使い方:\n";
+  for (const CommandUsage& u : kCommandUsages) text += u.lines;
+  text += "  vellicor --help | vellicor COMMAND --help | vellicor --version\n";
+  return text + kUsageNotes;
 }
+
+}  // namespace
+
+const char* usageText() {
+  static const std::string text = fullUsage();
+  return text.c_str();
+}
+
+std::string commandUsage(const std::string& command) {
+  for (const CommandUsage& u : kCommandUsages) {
+    if (command == u.command) return std::string("使い方:\n") + u.lines + kUsageNotes;
+  }
+  return {};
+}
+
+std::string versionText() { return std::string("vellicor ") + VELLICOR_VERSION + "\n"; }
 
 std::optional<CliOptions> parseCli(int argc, char** argv, std::string& error) {
   CliOptions o;
@@ -38,7 +87,9 @@ std::optional<CliOptions> parseCli(int argc, char** argv, std::string& error) {
       {"--views", {&o.views, true}},       {"--synonyms", {&o.synonyms, true}}, {"--no-tables", {&o.tables, false}},
       {"--tables", {&o.tables, true}},     {"--sequences", {&o.sequences, true}}, {"--no-log", {&o.noLog, true}},
       {"--append", {&o.append, true}},     {"--yes", {&o.yes, true}},           {"--quiet", {&o.quiet, true}},
-      {"--check", {&o.check, true}},       {"--keep-going", {&o.keepGoing, true}}};
+      {"--check", {&o.check, true}},       {"--all-types", {&o.allTypes, true}}, {"--json", {&o.json, true}},
+      {"--scan", {&o.scan, true}},         {"--help", {&o.help, true}},         {"-h", {&o.help, true}},
+      {"--keep-going", {&o.keepGoing, true}}, {"--fit-text", {&o.fitText, true}}};
   for (int i = 2; i < argc; ++i) {
     const std::string word = argv[i];
     if (auto it = valued.find(word); it != valued.end()) {

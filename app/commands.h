@@ -17,6 +17,9 @@ inline constexpr int kExitLeftOut = 4;  // --keep-going: completed, with objects
 inline constexpr int kExitInterrupted = 130;  // stopped by Ctrl-C or SIGTERM (128 + SIGINT, as shells report it)
 
 int runCommand(const CliOptions& o);
+// Exit status: kExitCompleted when the run would complete, kExitFailed when it would stop (or the
+// plan could not connect), kExitUsage for wrong input.
+int planCommand(const CliOptions& o);
 int listCommand(const CliOptions& o);
 int inspectCommand(const CliOptions& o);
 int demoCommand(const CliOptions& o);

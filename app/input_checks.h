@@ -1,5 +1,5 @@
-// The checks the run button makes before a run, and the connect template's sources, shared by
-// the run and list commands.
+// The checks the run button makes before a run, the selection and the connect template's
+// sources, shared by the run, plan and list commands.
 #pragma once
 
 #include <string>
@@ -12,6 +12,10 @@ namespace vellicor::app {
 // Shows the first failing check's message through host and returns false. The output path is
 // checked only when checkOutput is set.
 bool passesInputChecks(const CliOptions& o, engine::RunHost& host, bool checkOutput);
+
+// The selection text: --select, a named pattern (of --pattern-file, or the pattern file beside the
+// executable), or empty (every object). Shows what is wrong through host and returns false.
+bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& host);
 
 // --connect, else VELLICOR_CONNECT, else empty (the Oracle driver's default string).
 std::string connectTemplateOf(const CliOptions& o);

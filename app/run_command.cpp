@@ -26,7 +26,8 @@ std::string absolutePath(const std::string& path) {
   return text::utf8FromPath(std::filesystem::absolute(text::pathFromUtf8(path)).lexically_normal());
 }
 
-// The selection text: --select, a named pattern, or empty (every object).
+}  // namespace
+
 bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& host) {
   if (o.select && o.pattern) {
     writeText(stderr, "--select と --pattern は同時に指定できません。\n");
@@ -55,8 +56,6 @@ bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& h
   return false;
 #endif
 }
-
-}  // namespace
 
 int runCommand(const CliOptions& o) {
   ConsoleHost::Settings settings;
@@ -96,6 +95,8 @@ int runCommand(const CliOptions& o) {
   opts.connectTemplate = connectTemplateOf(o);
   opts.stop = &stop;
   opts.keepGoing = o.keepGoing;
+  opts.allTypes = o.allTypes;
+  opts.fitText = o.fitText;
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/name_fitting.h"
 #include "engine/record_copy.h"
 #include "engine/run_log.h"
 #include "engine/run_state.h"
@@ -165,7 +166,7 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
     const std::time_t start = std::time(nullptr);  // 6
 
     state = std::make_unique<RunState>(RunState{host, *res.source, *res.output, res.log, logflag, suffix, 1, 0,
-                                                 nullptr, nullptr, opts.stop});
+                                                 nullptr, nullptr, opts.stop, false, 0, opts.allTypes, opts.fitText, {}});
 
     {  // 7
       std::unique_ptr<dao::Recordset> counted =
@@ -183,11 +184,27 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
     lists::clsSyutokuTables selected;
     selected.deSerialize(selection);
 
+    // The whole list is read first: a name Jet refuses is made to fit clear of every name that
+    // needs no change, wherever in the list that name comes.
+    std::vector<std::string> objectNames;
+    std::vector<bool> admitted;
+    std::vector<std::string> admittedNames;
     while (!res.objectList->eof()) {
+      objectNames.push_back(valueAsText(res.objectList->fields()["OBJECT_NAME"].value()));
+      admitted.push_back(selection.empty() || selected.Find(objectNames.back()) >= 0);
+      if (admitted.back()) admittedNames.push_back(objectNames.back());
+      res.objectList->moveNext();
+    }
+    const std::vector<std::string> targets = tableNamesFor(admittedNames, suffix, res.output->tableNames());
+    for (size_t i = admittedNames.size(); i-- > 0;) {
+      if (targets[i] != suffix + admittedNames[i]) state->tableNames[admittedNames[i]] = targets[i];
+    }
+
+    for (size_t i = 0; i < objectNames.size(); ++i) {
       checkStop(opts.stop);
-      const std::string objectName = valueAsText(res.objectList->fields()["OBJECT_NAME"].value());
+      const std::string& objectName = objectNames[i];
       host.setMessage(objectStatusText(state->position, state->objectCount, objectName));
-      if (!selection.empty() && selected.Find(objectName) < 0) {
+      if (!admitted[i]) {
         if (logflag) res.log.writeSkipLine(objectName);
         host.setProgress("スキップ");
       } else if (!opts.keepGoing) {
@@ -209,14 +226,13 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
           closeQuietly(state->sourceRows);
           closeQuietly(state->targetRows);
           if (state->tableMade) {
-            *why += " (テーブル " + suffix + objectName + " は " + std::to_string(state->rowsStored) + " 件を書き込んだ作成途中のまま残っています)";
+            *why += " (テーブル " + state->targetNameOf(objectName) + " は " + std::to_string(state->rowsStored) + " 件を書き込んだ作成途中のまま残っています)";
           }
           host.messageBox("オブジェクト " + objectName + " を除外しました: " + *why, "除外");
           if (logflag) res.log.writeLeftOutLine(objectName, *why);
           leftOut.push_back(objectName + ": " + *why);
         }
       }
-      res.objectList->moveNext();
       ++state->position;
     }
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "engine/object_name.h"
+#include "engine/plan_scan.h"
+#include "engine/table_plan.h"
 #include "engine/read_ahead.h"
 #include "engine/table_creation.h"
 
@@ -18,12 +20,20 @@ void closeAndRelease(std::unique_ptr<dao::Recordset>& rs) {
   if (held) held->close();
 }
 
+// How a source column's values go into their field: in pieces (a long value into a long field),
+// as text read whole (a long text column whose field is Text, --fit-text), or as they are.
+enum class Feed { kAsIs, kChunks, kWholeText };
+
 // One row's values into the target's fields; long values in pieces of kChunkSize.
 void storeValues(const std::vector<dao::Variant>& row, const std::vector<dao::Field*>& targetFields,
-                 const std::vector<bool>& isLong) {
+                 const std::vector<Feed>& feeds) {
   for (size_t k = 0; k < row.size(); ++k) {
     dao::Field& out = *targetFields[k];
-    if (k < isLong.size() && isLong[k]) {
+    const Feed feed = k < feeds.size() ? feeds[k] : Feed::kAsIs;
+    const auto* whole = feed == Feed::kWholeText ? std::get_if<dao::Bytes>(&row[k]) : nullptr;
+    if (whole != nullptr) {
+      out.setValue(std::string(whole->begin(), whole->end()));  // UTF-8, as a Memo's pieces are
+    } else if (feed == Feed::kChunks) {
       if (const auto* bytes = std::get_if<dao::Bytes>(&row[k])) {
         for (size_t offset = 0; offset < bytes->size(); offset += kChunkSize) {
           const size_t end = std::min(bytes->size(), offset + static_cast<size_t>(kChunkSize));
@@ -51,7 +61,7 @@ std::string withRecordNumber(const std::string& description, int64_t record) {
 void copyObject(RunState& run, const std::string& objectName) {
   checkStop(run.stop);
   const std::string queryName = quoteObjectName(objectName);
-  const std::string targetName = run.suffix + objectName;
+  const std::string targetName = run.targetNameOf(objectName);
 
   int64_t recordCount = 0;
   {
@@ -64,7 +74,17 @@ void copyObject(RunState& run, const std::string& objectName) {
   if (run.logflag) run.log.writeRecordCountLine(objectName, recordCount);
 
   const uint64_t substitutedBefore = run.output.substitutedCharacters();
-  createTargetTable(run.host, run.output, targetName, objectName, *run.sourceRows);
+  std::vector<int64_t> longestText;
+  if (run.fitText) {
+    // The rows are read once before the table is made, for the longest value of each column.
+    run.host.setProgress("レコード = " + std::to_string(recordCount) + " (値の長さを調査中)");
+    std::unique_ptr<dao::Recordset> scanned = run.source.openRecordset("select * from " + queryName, dao::dbOpenSnapshot);
+    TablePlan measured = planTable(objectName, targetName, targetName, *scanned, TableOptions{run.allTypes, {}});
+    scanRows(*scanned, measured, run.stop, nullptr);
+    longestText = longestTextOf(measured);
+    closeAndRelease(scanned);
+  }
+  createTargetTable(run, objectName, targetName, *run.sourceRows, longestText);
   run.tableMade = true;
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
@@ -78,10 +98,15 @@ void copyObject(RunState& run, const std::string& objectName) {
 }
 
 int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, int64_t recordCount) {
-  std::vector<bool> isLong;
+  std::vector<Feed> feeds;
   {
     dao::Fields& columns = source.fields();
-    for (int k = 0; k < columns.count(); ++k) isLong.push_back(isLongType(columns[k].type()));
+    dao::Fields& fields = target.fields();
+    for (int k = 0; k < columns.count(); ++k) {
+      const bool longSource = isLongType(columns[k].type());
+      const bool longField = k >= fields.count() || isLongType(fields[k].type());
+      feeds.push_back(!longSource ? Feed::kAsIs : longField ? Feed::kChunks : Feed::kWholeText);
+    }
   }
   const std::string countSuffix = "/" + std::to_string(recordCount);
   int64_t copied = 0;
@@ -98,7 +123,7 @@ int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, 
       for (size_t k = 0; k < row.size(); ++k) targetFields.push_back(&to[static_cast<int>(k)]);
     }
     try {
-      storeValues(row, targetFields, isLong);
+      storeValues(row, targetFields, feeds);
       target.update(dao::dbUpdateRegular, false);  // the row stored
     } catch (const dao::Error& e) {
       // A value or row the file refuses: say which row (a failing disk or file is not the row's).

@@ -11,7 +11,7 @@ namespace vellicor::engine {
 // Long values are read and appended in pieces of this many bytes.
 inline constexpr int32_t kChunkSize = 1000;
 
-// Copies the object `objectName` (as listed) into the table suffix + objectName.
+// Copies the object `objectName` (as listed) into its table (suffix + objectName, made to fit).
 void copyObject(RunState& run, const std::string& objectName);
 
 // Copies every remaining row of source into target (recordCount: the rows counted, for the

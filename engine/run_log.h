@@ -36,6 +36,8 @@ class RunLog {
   void writeLeftOutLine(const std::string& objectName, const std::string& why);
   // Why the run stopped: the text of the box that said so. Never throws (the run is ending).
   void writeStopLine(const std::string& text) noexcept;
+  // A line made elsewhere (the table plan's lines on names and fields changed for the file).
+  void writeTextLine(const std::string& line) { writeLine(line); }
 
   void close();
 

@@ -25,6 +25,12 @@ struct RunOptions {
   // An object that cannot be copied (a query the server rejects, a value or type the file cannot
   // hold) is left out and the run goes on with the next; the run then ends CompletedLeavingOut.
   bool keepGoing = false;
+  // Every column type gets a field (binary, times, GUIDs, intervals and the driver's own types);
+  // off: a column of such a type stops the run.
+  bool allTypes = false;
+  // Each table's rows are scanned before it is made: a column that would be Memo and whose values
+  // all fit Text (255 bytes in code page 932) becomes Text of the longest value's size.
+  bool fitText = false;
 };
 
 // What a run is asked to do: the source, the output file and its log, and the caller's options.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,15 @@ struct RunState {
   // The object being copied: whether its table is in the file yet, and its rows stored so far.
   bool tableMade = false;
   int64_t rowsStored = 0;
+  bool allTypes = false;  // every column type gets a field (RunOptions::allTypes)
+  bool fitText = false;   // RunOptions::fitText
+  // Table names that differ from suffix + object name (made to fit), by object name.
+  std::map<std::string, std::string> tableNames;
+
+  std::string targetNameOf(const std::string& objectName) const {
+    const auto it = tableNames.find(objectName);
+    return it != tableNames.end() ? it->second : suffix + objectName;
+  }
 };
 
 // Thrown after the unsupported-type message has been shown; the run then closes everything.

@@ -1,13 +1,65 @@
-// Table creation: the column type mapping and the unsupported-type stop. Timestamps become dates,
-// decimals doubles, both text kinds text; the long kinds keep their type with size 0.
+// Table creation: the column type mapping, the unsupported-type stop and the table appended as
+// planned. Timestamps become dates, decimals doubles, both text kinds text; the long kinds keep
+// their type with size 0.
 #include "engine/table_creation.h"
 
 #include "engine/run_state.h"
+#include "engine/table_plan.h"
 
 namespace vellicor::engine {
+namespace {
 
-std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sourceType, int32_t sourceSize) {
+// The fields that only the opt-in for every column type makes (nullopt: the usual mapping).
+std::optional<dao::FieldDef> optInFieldFor(const std::string& name, int16_t sourceType, int32_t sourceSize) {
   using namespace vellicor::dao;
+  constexpr int32_t kLongestText = 255;  // Jet 3's Text and Binary limit
+  switch (sourceType) {
+    case dbVarBinary:
+    case dbBinary:
+      if (sourceSize >= 1 && sourceSize <= kLongestText) return FieldDef{name, dbBinary, sourceSize};
+      return FieldDef{name, dbLongBinary, 0};
+    case dbText:
+    case dbChar:
+      if (sourceSize > kLongestText) return FieldDef{name, dbMemo, 0};
+      return std::nullopt;
+    case dbTime:
+      return FieldDef{name, dbDate, std::nullopt};
+    case dbGUID:
+      return FieldDef{name, dbGUID, std::nullopt};
+    case dbFloat:
+    case dbNumeric:
+      return FieldDef{name, dbDouble, std::nullopt};
+    case dbBigInt:
+      return FieldDef{name, dbText, 20};  // 19 digits and the sign
+    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble:
+    case dbDate: case dbLongBinary: case dbMemo: case dbDecimal: case dbTimeStamp:
+      return std::nullopt;
+    default:
+      return FieldDef{name, dbText, kLongestText};
+  }
+}
+
+// T1 to T6 for a planned table, or its stop.
+void createPlanned(RunHost& host, dao::Database& output, const TablePlan& plan) {
+  if (!plan.stop.empty()) {
+    host.messageBox(plan.stop, "");
+    throw UnsupportedTypeStop(plan.stop);
+  }
+  std::unique_ptr<dao::TableDef> def = output.createTableDef(plan.targetName);  // the new table
+  for (const ColumnPlan& c : plan.columns) {
+    def->appendField(def->createField(c.field->name, c.field->type, c.field->size));  // its field, type mapped
+  }
+  output.appendTableDef(*def);  // the table into the file
+}
+
+}  // namespace
+
+std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sourceType, int32_t sourceSize,
+                                            bool allTypes) {
+  using namespace vellicor::dao;
+  if (allTypes) {
+    if (auto field = optInFieldFor(name, sourceType, sourceSize)) return field;
+  }
   switch (sourceType) {
     case dbTimeStamp:
       return FieldDef{name, dbDate, std::nullopt};
@@ -30,25 +82,15 @@ std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sou
   }
 }
 
-void createTargetTable(RunHost& host, dao::Database& output, const std::string& targetName,
-                       const std::string& objectName, dao::Recordset& sourceRows) {
-  std::unique_ptr<dao::TableDef> def = output.createTableDef(targetName);  // the new table
-  dao::Fields& columns = sourceRows.fields();                               // the source's columns
-  const int count = columns.count();
-  for (int k = 0; k < count; ++k) {
-    dao::Field& column = columns[k];  // one column
-    const std::string& name = column.name();
-    const int16_t type = column.type();
-    std::optional<dao::FieldDef> field = targetFieldFor(name, type, column.size());
-    if (!field) {
-      const std::string text = objectName + "テーブル" + name + "の型(" + std::to_string(type) +
-                               ")はサポートされていません。";
-      host.messageBox(text, "");
-      throw UnsupportedTypeStop(text);
-    }
-    def->appendField(def->createField(field->name, field->type, field->size));  // its field, type mapped
-  }
-  output.appendTableDef(*def);  // the table into the file
+void createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
+                       dao::Recordset& sourceRows, const std::vector<int64_t>& longestText) {
+  TableOptions options;
+  options.allTypes = run.allTypes;
+  options.longestText = longestText;
+  const TablePlan plan = planTable(objectName, run.suffix + objectName, targetName, sourceRows, options);
+  createPlanned(run.host, run.output, plan);
+  if (run.logflag)
+    for (const std::string& line : plan.logLines) run.log.writeTextLine(line);
 }
 
 }  // namespace vellicor::engine

@@ -10,13 +10,21 @@
 
 namespace vellicor::engine {
 
-// The field made for one source column, or nullopt when the column's type cannot be copied.
-std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sourceType, int32_t sourceSize);
+// The field made for one source column, or nullopt when the column's type cannot be copied. With
+// allTypes every type gets a field: binary as Binary up to 255 bytes and Long Binary beyond, times
+// as Date/Time, GUIDs as GUID, the types Jet 3 lacks as Double or Text, and any other type
+// (intervals, the driver's own types) as Text of its text form.
+std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sourceType, int32_t sourceSize,
+                                            bool allTypes = false);
 
-// Creates and appends the table `targetName` with the columns of `sourceRows`. For a column of an
-// unsupported type it shows the stop message (naming `objectName`) and throws UnsupportedTypeStop
-// without appending anything. Data access failures propagate as dao::Error.
-void createTargetTable(RunHost& host, dao::Database& output, const std::string& targetName,
-                       const std::string& objectName, dao::Recordset& sourceRows);
+struct RunState;
+
+// Creates the table of `objectName` as planTable plans it (fields mapped under the run's options,
+// names made to fit, Text made Memo for the row limit), named `targetName`. A table the plan stops
+// shows the stop message and throws UnsupportedTypeStop without appending anything; otherwise the
+// table is appended and the log gets the plan's lines for it. Data access failures propagate.
+// longestText: what a scan of the rows found (TableOptions::longestText), for --fit-text.
+void createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
+                       dao::Recordset& sourceRows, const std::vector<int64_t>& longestText = {});
 
 }  // namespace vellicor::engine

@@ -84,7 +84,9 @@ bool MessageLoop::dispatchOne() {
     quitCode_ = got == 0 ? static_cast<int>(m.wParam) : 1;
     return false;
   }
-  if (held_ && isFormInput(m)) return true;
+  // Alt+F4 asks to close as the close box does (the logic defers it while work runs).
+  const bool closeKey = m.message == WM_SYSKEYDOWN && m.wParam == VK_F4;
+  if (held_ && isFormInput(m) && !closeKey) return true;
   if (HWND form = formOf(m.hwnd); form && IsDialogMessageW(form, &m)) return true;
   TranslateMessage(&m);
   DispatchMessageW(&m);

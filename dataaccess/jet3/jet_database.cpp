@@ -20,6 +20,7 @@
 #include "dataaccess/jet3/page_claims.h"
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/row_writer.h"
+#include "dataaccess/jet3/table_definition.h"
 #include "dataaccess/jet3/table_writer.h"
 
 namespace vellicor::jet3 {
@@ -33,22 +34,6 @@ uint16_t codePageOfLocale(const std::string& locale) {
     throw dao::Error("ロケール '" + locale + "' のコードページ " + std::to_string(cp) + " には対応していません。", dao::errnum::kInvalidSql);
   }
   return static_cast<uint16_t>(cp);
-}
-
-// Column type, stored length and fixed-ness of a DAO field type; false for types Jet 3 lacks.
-bool columnOf(int16_t daoType, std::optional<int32_t> size, uint8_t& type, uint16_t& length, bool& fixed) {
-  const ColumnType* t = columnTypeOfDao(daoType);
-  if (t == nullptr) return false;
-  type = t->code;
-  fixed = t->fixed();
-  switch (t->storage) {
-    case ColumnStorage::kVariable:
-      length = static_cast<uint16_t>(size ? *size : static_cast<int32_t>(fmt::kMaxTextLength));
-      break;
-    case ColumnStorage::kLongValue: length = 0; break;
-    default: length = t->width; break;
-  }
-  return true;
 }
 
 // The pages that the tables of the file at path (read through reader) refer to and the global map
@@ -255,59 +240,7 @@ void JetDatabase::appendTableDef(const dao::TableDef& def) {
                          "' と同じ名前とみなされるため作成できません。",
                      dao::errnum::kTableExists);
   }
-  if (def.fields().empty()) {
-    throw dao::Error("テーブル '" + table + "' にはフィールドが定義されていないため追加できません。", dao::errnum::kNoFields);
-  }
-  if (def.fields().size() > fmt::kMaxColumns) {
-    throw dao::Error("テーブル '" + table + "' のフィールドが多すぎます (" + std::to_string(def.fields().size()) +
-                         " 個、最大 255 個)。",
-                     dao::errnum::kTooManyFields);
-  }
-  TableDefinition td;
-  td.tableType = fmt::kTableTypeUser;
-  uint16_t fixedOffset = 0, varIndex = 0;
-  std::vector<std::vector<uint8_t>> keys;
-  for (const dao::FieldDef& f : def.fields()) {
-    const std::string where = "テーブル '" + table + "' のフィールド '" + f.name + "'";
-    if (auto bad = checkName(f.name, *codePage_)) throw dao::Error(where + " の名前は使用できません: " + *bad, dao::errnum::kNotAValidName);
-    ColumnDef c;
-    bool fixed;
-    if (!columnOf(f.type, f.size, c.type, c.length, fixed)) {
-      throw dao::Error(where + " のデータ型 " + dao::dataTypeName(f.type) + " (" + std::to_string(f.type) +
-                           ") は Jet 3 (Access 97) のデータベースでは使用できません。",
-                       dao::errnum::kInvalidFieldType);
-    }
-    if ((f.type == dao::dbText || f.type == dao::dbBinary) && f.size &&
-        (*f.size < 1 || *f.size > static_cast<int32_t>(fmt::kMaxTextLength))) {
-      throw dao::Error(where + " のサイズ " + std::to_string(*f.size) + " は範囲外です (1 ～ 255)。", dao::errnum::kInvalidFieldType);
-    }
-    std::string nb;
-    codePage_->encode(f.name, nb);
-    std::vector<uint8_t> key;
-    appendTextKeyGeneral(key, nb, true);
-    for (const auto& k : keys)
-      if (k == key) throw dao::Error(where + " は既に存在します。", dao::errnum::kFieldExists);
-    keys.push_back(std::move(key));
-    c.number = static_cast<uint16_t>(td.columns.size());
-    c.numberAgain = static_cast<uint16_t>(c.number + 1);  // what Jet 3.5 writes in user tables
-    c.sortOrder = fmt::kSortGeneral;
-    c.codePage = codePage_->id();
-    c.flags = fixed ? (fmt::kColFixed | fmt::kColUpdatable) : fmt::kColUpdatable;
-    c.varIndex = varIndex;
-    if (fixed) {
-      c.fixedOffset = c.type == fmt::kTypeBoolean ? 0 : fixedOffset;
-      if (c.type != fmt::kTypeBoolean) fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);
-    } else {
-      ++varIndex;
-    }
-    c.name = nb;
-    td.columns.push_back(std::move(c));
-  }
-  td.maxColumns = static_cast<uint16_t>(td.columns.size());
-  const RowLayout layout = RowLayout::fromDefinition(td);
-  if (encodedRowLength(layout, 0) > fmt::kMaxRowSize) {
-    throw dao::Error("テーブル '" + table + "' のフィールドの合計サイズが大きすぎるため、レコードが 1 ページに収まりません。", dao::errnum::kRecordTooLarge);
-  }
+  TableDefinition td = checkedDefinition(def, *codePage_);
   pager_->requirePages(8, true);
   std::unique_ptr<TableWriter> writer = TableWriter::create(*pager_, std::move(td));
   try {

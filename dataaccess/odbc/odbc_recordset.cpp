@@ -506,4 +506,30 @@ dao::Variant OdbcRecordset::readUnbound(ResultColumn& c, int index) {
   return decodeFixed(c, c.data.data());
 }
 
+std::optional<dao::SourceColumn> OdbcRecordset::sourceColumn(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= columns_.size()) return std::nullopt;
+  const ColumnDescription& d = columns_[static_cast<size_t>(index)].description;
+  dao::SourceColumn c;
+  c.sqlType = d.sqlType;
+  c.columnSize = d.columnSize;
+  c.decimalDigits = d.decimalDigits;
+  c.isUnsigned = d.isUnsigned;
+  typeNames_.resize(columns_.size());
+  std::optional<std::string>& name = typeNames_[static_cast<size_t>(index)];
+  if (!name && statement_ && statement_->isOpen()) {
+    // A driver that cannot name the type leaves the name empty; the description stands without it.
+    SQLHSTMT stmt = statement_->handle();
+    std::string text;
+    const SQLRETURN rc = callForText<SQLSMALLINT>(
+        [&](SQLWCHAR* buffer, size_t capacity, SQLSMALLINT* length) {
+          return SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(index + 1), SQL_DESC_TYPE_NAME, buffer,
+                                  static_cast<SQLSMALLINT>(capacity * sizeof(SQLWCHAR)), length, nullptr);
+        },
+        text);
+    name = SQL_SUCCEEDED(rc) ? text : std::string();
+  }
+  if (name) c.typeName = *name;
+  return c;
+}
+
 }  // namespace vellicor::odbc

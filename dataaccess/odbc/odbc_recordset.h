@@ -11,6 +11,7 @@
 #include "dataaccess/odbc/odbc_handles.h"
 #include "dataaccess/odbc/type_map.h"
 #include "dataaccess/row_block.h"
+#include "dataaccess/source_column.h"
 
 namespace vellicor::odbc {
 
@@ -36,7 +37,7 @@ struct ResultColumn : ColumnShape {
 // that column and every later one with SQLGetData, in column order, on first access.
 // When every column is bound and the driver fetches several rows at once, the rows can also be
 // taken a block at a time (dao::BlockSource).
-class OdbcRecordset final : public dao::Recordset, public dao::BlockSource {
+class OdbcRecordset final : public dao::Recordset, public dao::BlockSource, public dao::ColumnDescriptions {
  public:
   static constexpr size_t kBlockBytes = 1 << 20;
   static constexpr SQLULEN kMaxBlockRows = 500;
@@ -58,6 +59,10 @@ class OdbcRecordset final : public dao::Recordset, public dao::BlockSource {
   // BlockSource
   bool blocksAvailable() const override;
   std::unique_ptr<dao::RowBlock> takeBlock(std::unique_ptr<dao::RowBlock> reuse) override;
+
+  // ColumnDescriptions: the description as SQLDescribeCol gave it, with the driver's type name
+  // (asked of the driver on first use).
+  std::optional<dao::SourceColumn> sourceColumn(int index) override;
 
   // For the fields.
   const ResultColumn& column(int index) const { return columns_[static_cast<size_t>(index)]; }
@@ -92,6 +97,7 @@ class OdbcRecordset final : public dao::Recordset, public dao::BlockSource {
   bool eof_ = true;
   std::vector<SQLWCHAR> pieceBuffer_;  // SQLGetData pieces, reused from row to row
   std::vector<char> textScratch_;      // UTF-8 of one bound text value before it becomes a string
+  std::vector<std::optional<std::string>> typeNames_;  // the driver's type names, as asked
 };
 
 }  // namespace vellicor::odbc

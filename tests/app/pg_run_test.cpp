@@ -42,6 +42,9 @@ class PgRunTest : public E2ETest {
                 "current_query() not like '%count(*)%' then pg_terminate_backend(pg_backend_pid()) end as killed "
                 "from generate_series(1, 3000) as n;" +
                 "create table if not exists " + kSchema + ".guid_keys (id integer, k uuid);" +
+                "drop table if exists " + kSchema + ".fit_text;" +
+                "create table " + kSchema + ".fit_text (id integer, short_note varchar(300), long_note varchar(300));" +
+                "insert into " + kSchema + ".fit_text values (1, '総務部の備考', repeat('営', 200)), (2, null, 'x');" +
                 "drop table if exists " + kSchema + ".fidelity;" +
                 "create table " + kSchema + ".fidelity (id integer, ts timestamp(6), d double precision, r real, "
                 "t varchar(20));" +
@@ -102,6 +105,40 @@ TEST_F(PgRunTest, MicrosecondsNonFiniteNumbersAndDecomposedKanaAreKept) {
   EXPECT_EQ(std::get<double>(rows.value(2)), -std::numeric_limits<double>::infinity());
   EXPECT_TRUE(std::signbit(std::get<float>(rows.value(3))));
   EXPECT_EQ(vellicor::testing::mdbExport(out, "FIDELITY", "CP932").at(0).at(4), std::optional<std::string>("がパ"));
+}
+
+// --fit-text: a column the driver declares longer than Text holds becomes Text of its longest
+// value when every value fits (code page 932 bytes), and stays Memo when one does not; the plan's
+// scan shows the same choice.
+TEST_F(PgRunTest, FitTextMakesMemoColumnsTextWhereEveryValueFits) {
+  prepareOwnSchema();
+  auto columns = [&] {
+    vellicor::jet3::JetFileReader reader(out);
+    std::vector<std::pair<int, int>> typeAndLength;
+    for (const auto& c : reader.table("FIT_TEXT").def.columns) typeAndLength.emplace_back(c.type, c.length);
+    return typeAndLength;
+  };
+  using vellicor::jet3::fmt::kTypeMemo;
+  using vellicor::jet3::fmt::kTypeText;
+  const Result plain = run({"--select", "FIT_TEXT"}, pg().templateInSchema(kSchema));
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_EQ(columns()[1], std::make_pair(int{kTypeMemo}, 0));
+  const Result fitted = run({"--select", "FIT_TEXT", "--fit-text", "--yes"}, pg().templateInSchema(kSchema));
+  ASSERT_EQ(fitted.exitCode, 0) << fitted.err;
+  EXPECT_EQ(columns()[1], std::make_pair(int{kTypeText}, 12));  // 総務部の備考: 12 bytes in code page 932
+  EXPECT_EQ(columns()[2], std::make_pair(int{kTypeMemo}, 0));   // 400 bytes do not fit
+  const auto rows = vellicor::testing::mdbExport(out, "FIT_TEXT", "CP932");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1], std::optional<std::string>("総務部の備考"));
+  const auto lines = logLines(out + ".log");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "テーブル FIT_TEXT フィールド short_note をテキスト型 (12) に変更 (値の最長 12 バイト)"),
+            lines.end());
+  const Result p = runVellicor({"plan", "-s", pg().server, "-u", pg().user, "--connect", pg().templateInSchema(kSchema),
+                                "--select", "FIT_TEXT", "--scan", "--fit-text"},
+                               {{"VELLICOR_PASSWORD", pg().password}});
+  EXPECT_EQ(p.exitCode, 0) << p.err;
+  EXPECT_NE(p.out.find("値の最長 12 バイトのためテキスト型 (12) で格納"), std::string::npos) << p.out;
 }
 
 TEST_F(PgRunTest, ValueTheFieldCannotHoldEndsTheRun) {

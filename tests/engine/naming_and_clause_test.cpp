@@ -27,5 +27,12 @@ TEST(ObjectNameQuoting, PlainIdentifiersStayOthersAreQuoted) {
   EXPECT_EQ(quoteObjectName(""), "\"\"");
 }
 
+TEST(ObjectNameQuoting, ReservedWordsOfOraclesSqlAreQuoted) {
+  for (const char* word : {"ORDER", "GROUP", "TABLE", "SELECT", "LEVEL", "SIZE", "USER", "VARCHAR2", "ROWNUM"}) {
+    EXPECT_EQ(quoteObjectName(word), std::string("\"") + word + "\"") << word;
+  }
+  for (const char* plain : {"ORDERS", "GROUPS", "ORDER_", "USER_SEQUENCES", "XTABLE"}) EXPECT_EQ(quoteObjectName(plain), plain);
+}
+
 }  // namespace
 }  // namespace vellicor::engine

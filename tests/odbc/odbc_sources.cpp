@@ -53,7 +53,8 @@ std::string buildSqlite(const std::string& name, const std::string& extraSql) {
   const fs::path file = dir / (name + "-" + std::to_string(::getpid()) + ".db");
   fs::remove(file);
   cleanup().files.push_back(file);
-  const std::string connect = "Driver=SQLite3;Database=" + file.string();
+  // Forward slashes: a Windows build under Wine hands the path to the Linux driver.
+  const std::string connect = "Driver=SQLite3;Database=" + file.generic_string();
   executeScript(connect, readFile(std::string(VELLICOR_SOURCE_DIR) + "/app/demo/demo_schema.sql") + "\n" + extraSql);
   return connect;
 }
