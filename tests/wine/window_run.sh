@@ -84,8 +84,9 @@ for font in "MS UI Gothic" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS Gothic" 
   reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "$CJK_FONT"
   reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v "$font" /d "$CJK_FONT"
 done
-# Programs started from now on see the fonts as replaced.
+# Programs started from now on see the fonts as replaced: the server saves the registry as it ends.
 wineserver -k 2>/dev/null
+wineserver -w 2>/dev/null
 wineserver -p 2>/dev/null || true
 
 # The Oracle client as the window finds it: NET80 in the registry, its ADMIN folder's tnsnames.ora.
@@ -126,12 +127,13 @@ click_main() {  # LEFT TOP WIDTH HEIGHT [window]
 key() { xdotool key --delay 80 "$@"; sleep 0.2; }
 type_text() { xdotool type --delay 60 "$1"; sleep 0.2; }
 
-# The server from the list (the first entry the combo box offers), user and password.
+# The server from the list (the first entry the combo box offers); user and password reached with
+# the tab key (the tab order goes server, user, password).
 click_main 1800 240 2175 300
 key Down
-click_main 1800 600 2175 270
+key Tab
 type_text demo
-click_main 1800 960 2175 270
+key Tab
 type_text secret
 # The pattern "人事": its list goes into the selection text.
 click_main 1800 2160 2535 300
@@ -152,9 +154,12 @@ click_dialog() {  # LEFT TOP WIDTH HEIGHT, or LEFT TOP for a point
   xdotool mousemove $((DCX + $(px $(($1 + ${3:-0} / 2))))) $((DCY + $(px $(($2 + ${4:-0} / 2))))) click 1
   sleep 0.3
 }
-# The first row of lstExport (sorted: ALL_TYPES) selected.
+# The first row of lstExport (sorted: ALL_TYPES) selected. Neither Enter nor Escape ends the dialog.
 click_dialog 300 560
 [ -n "$SHOTS" ] && check "picture of the selection dialog" import -window "$DIALOG" "$SHOTS/dialog-windows.png"
+key Return Escape
+sleep 1
+check "Enter and Escape leave the dialog open" test -n "$(find_window 'オブジェクト選択')"
 click_dialog 5280 1800 495 255   # ">"
 click_dialog 9840 4440 1095 375  # "決 定"
 gone() { ! xdotool search --onlyvisible --name '^オブジェクト選択$' >/dev/null; }
