@@ -87,7 +87,6 @@ done
 # Programs started from now on see the fonts as replaced: the server saves the registry as it ends.
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null
-wineserver -p 2>/dev/null || true
 
 # The Oracle client as the window finds it: NET80 in the registry, its ADMIN folder's tnsnames.ora.
 mkdir -p "$WORK/net80/ADMIN" "$WORK/app" "$WORK/out"
