@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 # The Windows builds (MinGW-w64): vellicor.exe for x86-64 with its test suites, and for i686 (its
 # suites too when 32-bit Wine is installed). The Linux build's tests/wine runs the x86-64 executable.
 WINDOWS_TESTS=(test_text test_jet3 test_engine test_lists test_odbc test_form)
-./scripts/build-windows.sh x86_64 vellicor "${WINDOWS_TESTS[@]}"
+./scripts/build-windows.sh x86_64 vellicor "${WINDOWS_TESTS[@]}" test_winui
 WINDOWS_DIRS=(build-win64)
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then  # 32-bit Wine that runs here
   ./scripts/build-windows.sh i686 vellicor "${WINDOWS_TESTS[@]}"

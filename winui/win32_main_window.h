@@ -28,6 +28,8 @@ class MainWindow : public form::MainView {
   HWND window() const { return hwnd_; }
   form::MainForm& form() { return *form_; }
   SelectionDialog& dialog() { return dialog_; }
+  // The control that stands for c (nullptr for the dialog's lists).
+  HWND handle(form::Control c) const { return control(c); }
 
   // form::ControlView
   std::string text(form::Control c) override;

@@ -20,6 +20,7 @@ class SelectionDialog : public form::SelectionView {
 
   form::SelectionForm& form() { return form_; }
   HWND window() const { return hwnd_; }
+  HWND listHandle(form::Control c) const { return list(c); }
   // Shows the dialog modally over owner; returns once it is hidden (or the program quits).
   void showModal(HWND owner);
 

@@ -5,6 +5,8 @@
 # file chosen in the save dialog, the run started; then the file (mdb-export) and its log are checked.
 # With OUT_DIR, pictures of both windows are written there (main-windows.png, dialog-windows.png).
 #
+# The view's own suite (BUILD/tests/test_winui.exe, when built) runs first on the same display.
+#
 #   tests/wine/window_run.sh build-win64/app/vellicor.exe [OUT_DIR]
 # Prints "window: N passed, N failed"; a missing tool is said and counts as skipped (exit 0).
 set -uo pipefail
@@ -87,6 +89,18 @@ done
 # Programs started from now on see the fonts as replaced: the server saves the registry as it ends.
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null
+
+# The window's view on its own (tests/winui), when built beside the executable.
+VIEW_TESTS="$(dirname "$EXE")/../tests/test_winui.exe"
+if [ -e "$VIEW_TESTS" ]; then
+  wine_run "$VIEW_TESTS" --gtest_brief=1 >"$WORK/view-tests.txt" 2>&1
+  p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$WORK/view-tests.txt" | tail -1)
+  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*, listed below:/\1/p' "$WORK/view-tests.txt" | tail -1)
+  [ "${f:-0}" != 0 ] || [ -z "$p" ] && cat "$WORK/view-tests.txt" >&2
+  [ -z "$p" ] && [ -z "$f" ] && f=1  # crashed or did not start
+  passed=$((passed + ${p:-0}))
+  failed=$((failed + ${f:-0}))
+fi
 
 # The Oracle client as the window finds it: NET80 in the registry, its ADMIN folder's tnsnames.ora.
 mkdir -p "$WORK/net80/ADMIN" "$WORK/app" "$WORK/out"
