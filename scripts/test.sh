@@ -34,7 +34,7 @@ cmake -S . -B build-asan -G Ninja -DVELLICOR_SANITIZE=ON -DVELLICOR_UI=OFF >/dev
 ASAN_TARGETS=(vellicor)
 for d in tests/*/; do
   n=$(basename "$d")
-  [ "$n" = ui ] || [ "$n" = support ] || [ "$n" = wine ] && continue
+  [ "$n" = ui ] || [ "$n" = support ] || [ "$n" = wine ] || [ "$n" = winui ] && continue
   compgen -G "$d*.cpp" >/dev/null && ASAN_TARGETS+=("test_$n")
 done
 cmake --build build-asan -j "$(nproc)" --target "${ASAN_TARGETS[@]}"
