@@ -2,7 +2,7 @@
 # Runs the Windows test suites (build-win64/tests/test_*.exe, and build-win32's when 32-bit Wine is
 # installed) under Wine, one process per suite, then the window driven under Xvfb
 # (tests/wine/window_run.sh), and prints "N passed, N failed" for them.
-# Needs the Wine environment of scripts/wine-env.sh (WINEPREFIX, LOCPATH, VELLICOR_WINE).
+# Needs the Wine environment of scripts/wine-env.sh (WINEPREFIX, VELLICOR_WINE, VELLICOR_WINE_LOCPATH).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/wine-env.sh
@@ -16,7 +16,7 @@ for dir in "$@"; do
     log=$(mktemp)
     loader=$VELLICOR_WINE
     [ "$(basename "$dir")" = build-win32 ] && loader=/usr/lib/wine/wine  # 32-bit Wine
-    LC_ALL=ja_JP.UTF-8 "$loader" "$exe" --gtest_brief=1 >"$log" 2>&1
+    LOCPATH="$VELLICOR_WINE_LOCPATH" LC_ALL=ja_JP.UTF-8 "$loader" "$exe" --gtest_brief=1 >"$log" 2>&1
     rc=$?
     p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
     f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*, listed below:/\1/p' "$log" | tail -1)

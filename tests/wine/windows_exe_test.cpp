@@ -29,7 +29,7 @@ const Program& windowsProgram() {
   static const Program program{{VELLICOR_WINE, VELLICOR_WINDOWS_EXE},
                                {{"WINEDEBUG", "-all"},
                                 {"LC_ALL", "ja_JP.UTF-8"},
-                                {"LOCPATH", envOrEmpty("LOCPATH")},
+                                {"LOCPATH", envOrEmpty("VELLICOR_WINE_LOCPATH")},
                                 {"WINEPREFIX", envOrEmpty("WINEPREFIX")}}};
   return program;
 }
