@@ -165,8 +165,19 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
     if (logflag) res.log.open(logfile, !newMDB);  // 5
     const std::time_t start = std::time(nullptr);  // 6
 
-    state = std::make_unique<RunState>(RunState{host, *res.source, *res.output, res.log, logflag, suffix, 1, 0,
-                                                 nullptr, nullptr, opts.stop, false, 0, opts.allTypes, opts.fitText, {}});
+    // Named, so that a field added to RunState cannot take another's value by position.
+    state = std::make_unique<RunState>(RunState{.host = host,
+                                                .source = *res.source,
+                                                .output = *res.output,
+                                                .log = res.log,
+                                                .logflag = logflag,
+                                                .suffix = suffix,
+                                                .sourceRows = nullptr,
+                                                .targetRows = nullptr,
+                                                .stop = opts.stop,
+                                                .allTypes = opts.allTypes,
+                                                .fitText = opts.fitText,
+                                                .tableNames = {}});
 
     {  // 7
       std::unique_ptr<dao::Recordset> counted =
