@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <thread>
 #include <fstream>
@@ -213,6 +214,16 @@ std::string Pg::psql(const std::string& sql) const {
                                      &code);
   if (code != 0) throw std::runtime_error("psql: " + out);
   return out;
+}
+
+void Pg::buildSchemaOnce(const std::string& schema, const std::string& sql) const {
+  const std::string tag = "vellicor-setup-" + std::to_string(std::hash<std::string>{}(sql));
+  // One session: the advisory lock serialises the check and the build across processes.
+  psql("select pg_advisory_lock(4240); do $vellicor_setup$ begin if coalesce((select obj_description(oid, "
+       "'pg_namespace') from pg_namespace where nspname = '" + schema + "'), '') <> '" + tag + "' then execute "
+       "$vellicor_body$ drop schema if exists " + schema + " cascade; create schema " + schema +
+       "; set search_path to " + schema + "; " + sql + "; comment on schema " + schema + " is '" + tag +
+       "' $vellicor_body$; end if; end $vellicor_setup$; select pg_advisory_unlock(4240);");
 }
 
 namespace {

@@ -37,20 +37,17 @@ class PgRunTest : public E2ETest {
   static void prepareOwnSchema() {
     static std::once_flag once;
     std::call_once(once, [] {
-      pg().psql(std::string("select pg_advisory_lock(4242);") + "create schema if not exists " + kSchema + ";" +
+      pg().buildSchemaOnce(kSchema, std::string() +
                 "create or replace view " + kSchema + ".dying_rows as select n, case when n = 1500 and "
                 "current_query() not like '%count(*)%' then pg_terminate_backend(pg_backend_pid()) end as killed "
                 "from generate_series(1, 3000) as n;" +
-                "create table if not exists " + kSchema + ".guid_keys (id integer, k uuid);" +
-                "drop table if exists " + kSchema + ".fit_text;" +
+                "create table " + kSchema + ".guid_keys (id integer, k uuid);" +
                 "create table " + kSchema + ".fit_text (id integer, short_note varchar(300), long_note varchar(300));" +
                 "insert into " + kSchema + ".fit_text values (1, '総務部の備考', repeat('営', 200)), (2, null, 'x');" +
-                "drop table if exists " + kSchema + ".fidelity;" +
                 "create table " + kSchema + ".fidelity (id integer, ts timestamp(6), d double precision, r real, "
                 "t varchar(20));" +
                 "insert into " + kSchema + ".fidelity values (1, '2026-12-07 12:34:56.123457', 'NaN', 'Infinity', "
-                "U&'\\304B\\3099\\30CF\\309A'), (2, '0100-01-01 00:00:00.000001', '-Infinity', '-0', 'x');" +
-                "select pg_advisory_unlock(4242);");
+                "U&'\\304B\\3099\\30CF\\309A'), (2, '0100-01-01 00:00:00.000001', '-Infinity', '-0', 'x');");
     });
   }
 

@@ -305,8 +305,8 @@ class PgPlanTest : public E2ETest {
         wide += (i > 1 ? ", " : "") + std::string(i < 10 ? "c0" : "c") + std::to_string(i) + " varchar(120)";
         full += std::string(i > 1 ? ", " : "") + "repeat('漢', 120)";
       }
-      pg().psql(std::string("select pg_advisory_lock(4244); drop schema if exists ") + kSchema + " cascade; create schema " +
-                kSchema + "; set search_path to " + kSchema + ";" +
+      pg().buildSchemaOnce(kSchema,
+                std::string() +
                 "create table \"X!Y TABLE\" (\"X!Y\" integer, \"A.B\" varchar(10), \"A!B\" varchar(10), \"A_B\" varchar(10), "
                 "\" LEAD\" varchar(10)); insert into \"X!Y TABLE\" values (1, 'dot', 'bang', 'plain', 'lead');"
                 "create table \"T!1\" (id integer); insert into \"T!1\" values (1);"
@@ -317,8 +317,7 @@ class PgPlanTest : public E2ETest {
                 "create table \"GROUP\" (id integer); insert into \"GROUP\" values (7);"
                 "create table odd_types (id integer, c_time time, c_uuid uuid, c_interval interval);"
                 "insert into odd_types values (1, '23:59:58', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', '3 days 04:05:06');"
-                "create table many (" + manyColumns("integer") + ");"
-                "select pg_advisory_unlock(4244);");
+                "create table many (" + manyColumns("integer") + ")");
     });
     out = path("out.mdb");
   }
