@@ -85,6 +85,21 @@ class TableDef {
   std::vector<FieldDef> fields_;
 };
 
+// An index definition: what CreateIndex makes and a table's Indexes.Append adds. A source's keys
+// come back in the same shape (the primary key with primary set, named as the source names it).
+struct IndexDef {
+  struct Column {
+    std::string name;
+    bool ascending = true;
+  };
+  std::string name;
+  std::vector<Column> columns;  // in key order
+  bool primary = false;
+  bool unique = false;
+  bool ignoreNulls = false;  // rows whose key columns are all Null are not entered
+  bool required = false;     // a Null in a key column is refused
+};
+
 class Database {
  public:
   virtual ~Database() = default;
@@ -95,6 +110,21 @@ class Database {
   }
   virtual void appendTableDef(const TableDef& def) = 0;  // TableDefs.Append
   virtual std::vector<std::string> tableNames() = 0;     // the TableDefs collection, user tables
+  // Indexes.Append on the table named `table`: the index is built over the rows it holds. Throws
+  // Error when the index cannot be made (a duplicate key of a unique index names its rows).
+  virtual void appendIndex(const std::string& table, const IndexDef& index) {
+    (void)table;
+    (void)index;
+    throw Error("このデータベースにはインデックスを作成できません。", errnum::kNotSupported);
+  }
+  // A source's keys of the table or view `table` of `owner`'s schema: its primary key, then its
+  // unique indexes (other than the one backing the primary key), as the driver reports them. Empty
+  // when there are none or the driver cannot report them.
+  virtual std::vector<IndexDef> keysOf(const std::string& table, const std::string& owner) {
+    (void)table;
+    (void)owner;
+    return {};
+  }
   virtual void close() = 0;
   // Characters written since the database was opened that its code page cannot hold; each was
   // stored as '?' (the caller reports the count). Always 0 for sources.
