@@ -152,6 +152,9 @@ enum ColumnType : uint8_t {
 
 // Index flags of a real index block.
 enum IndexFlag : uint8_t { kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndexRequired = 0x08 };
+// Order byte of a column slot of a real index block.
+inline constexpr uint8_t kIndexOrderAscending = 0x01;
+inline constexpr uint8_t kIndexOrderDescending = 0x00;
 enum LogicalIndexType : uint8_t { kIndexOther = 0x00, kIndexPrimaryKey = 0x01, kIndexForeignKey = 0x02 };
 
 // ---- Long values -------------------------------------------------------------------------
@@ -195,6 +198,8 @@ inline constexpr int32_t kObjFlagsSystem = static_cast<int32_t>(0x80000000u);
 inline constexpr size_t kMaxNameBytes = 64;
 inline constexpr size_t kMaxColumns = 255;
 inline constexpr size_t kMaxTextLength = 255;
+inline constexpr size_t kMaxIndexes = 32;        // logical indexes of one table
+inline constexpr size_t kMaxIndexColumns = 10;   // the slots of a real index block
 inline constexpr int kMinYear = 100;   // dates Jet stores: 100-01-01 ..
 inline constexpr int kMaxYear = 9999;  // .. 9999-12-31
 

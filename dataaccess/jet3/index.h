@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -52,6 +53,34 @@ struct BuiltPage {
 // index gets one empty leaf. Returns the root page number; the pages are appended to out.
 uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
                         const std::function<uint32_t()>& allocatePage, std::vector<BuiltPage>& out);
+
+// The same layout for entries that arrive in order, one at a time: each leaf goes to `sink` as soon
+// as it is full, so memory holds one leaf and the (some hundred times smaller) upper levels only.
+// Pages are numbered in the order buildIndexTree numbers them: the leaves left to right, then each
+// level above.
+class IndexTreeWriter {
+ public:
+  using PageSink = std::function<void(uint32_t number, const Page& bytes)>;
+  IndexTreeWriter(uint32_t tdefPage, std::function<uint32_t()> allocatePage, PageSink sink);
+  ~IndexTreeWriter();
+  // A leaf entry (key + 3-byte page + row), not below the previous one. Throws dao::Error (format
+  // limit) for a key too long for an index page.
+  void add(const uint8_t* entry, size_t size);
+  // Writes the last leaf and the levels above; returns the root's page number.
+  uint32_t finish();
+  // Every page handed out so far (to give back when the index is abandoned).
+  const std::vector<uint32_t>& pages() const { return pages_; }
+
+ private:
+  struct Level;
+  void closeLeaf(uint32_t next);
+
+  uint32_t tdefPage_;
+  std::function<uint32_t()> allocate_;
+  PageSink sink_;
+  std::vector<uint32_t> pages_;
+  std::unique_ptr<Level> leaves_;
+};
 
 // Reads the tree below root in key order into out, checking what a reader can check: page types
 // and owner, entry bitmaps, prefix compression, sorted order across pages, leaf links, the tail

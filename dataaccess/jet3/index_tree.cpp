@@ -53,15 +53,17 @@ void writePage(const PagePlan& plan, bool leaf, uint32_t tdefPage, uint32_t prev
 }
 
 // Allocates numbers for a level's pages and writes them, linked left to right.
-void emitLevel(std::vector<PagePlan>& level, bool leaf, uint32_t tdefPage,
-               const std::function<uint32_t()>& allocatePage, std::vector<BuiltPage>& out) {
-  for (PagePlan& p : level) p.number = allocatePage();
+void emitLevel(std::vector<PagePlan>& level, bool leaf, uint32_t tdefPage, const std::function<uint32_t()>& allocatePage,
+               const IndexTreeWriter::PageSink& sink, std::vector<uint32_t>& numbers) {
+  for (PagePlan& p : level) {
+    p.number = allocatePage();
+    numbers.push_back(p.number);
+  }
+  Page bytes;
   for (size_t i = 0; i < level.size(); ++i) {
-    BuiltPage built;
-    built.number = level[i].number;
-    writePage(level[i], leaf, tdefPage, i > 0 ? level[i - 1].number : 0,
-              i + 1 < level.size() ? level[i + 1].number : 0, built.bytes);
-    out.push_back(std::move(built));
+    writePage(level[i], leaf, tdefPage, i > 0 ? level[i - 1].number : 0, i + 1 < level.size() ? level[i + 1].number : 0,
+              bytes);
+    sink(level[i].number, bytes);
   }
 }
 
@@ -187,26 +189,65 @@ bool IndexEntry::operator<(const IndexEntry& o) const {
 uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
                         const std::function<uint32_t()>& allocatePage, std::vector<BuiltPage>& out) {
   std::sort(entries.begin(), entries.end());
-
-  // Leaves, filled as full as the entry area allows.
-  std::vector<PagePlan> level(1);
-  size_t used = 0;
+  IndexTreeWriter writer(tdefPage, allocatePage, [&out](uint32_t number, const Page& bytes) {
+    out.push_back(BuiltPage{number, bytes});
+  });
   for (const IndexEntry& e : entries) {
-    if (e.key.size() > kMaxKeyBytes)
-      throw dao::formatLimit("インデックスのキーが長すぎます (" + std::to_string(e.key.size()) + " バイト、上限 " +
-                       std::to_string(kMaxKeyBytes) + " バイト)。");
     if (e.page > kMaxRowPage) throw dao::formatLimit("インデックスの行ポインタのページ番号が範囲外です。");
-    Bytes bytes = leafEntryBytes(e);
-    if (used + bytes.size() > fmt::kIdxEntryArea) {
-      level.emplace_back();
-      used = 0;
-    }
-    used += bytes.size();
-    level.back().entries.push_back(std::move(bytes));
+    const Bytes bytes = leafEntryBytes(e);
+    writer.add(bytes.data(), bytes.size());
   }
-  for (PagePlan& p : level)
-    if (!p.entries.empty()) p.last = p.entries.back();
-  emitLevel(level, true, tdefPage, allocatePage, out);
+  return writer.finish();
+}
+
+// The leaves: the one being filled, and the number and last entry of each one written.
+struct IndexTreeWriter::Level {
+  PagePlan current;
+  size_t used = 0;
+  uint32_t previous = 0;  // the leaf written last (0: none)
+  std::vector<PagePlan> written;
+};
+
+IndexTreeWriter::IndexTreeWriter(uint32_t tdefPage, std::function<uint32_t()> allocatePage, PageSink sink)
+    : tdefPage_(tdefPage), allocate_(std::move(allocatePage)), sink_(std::move(sink)), leaves_(std::make_unique<Level>()) {
+  leaves_->current.number = allocate_();
+  pages_.push_back(leaves_->current.number);
+}
+
+IndexTreeWriter::~IndexTreeWriter() = default;
+
+void IndexTreeWriter::add(const uint8_t* entry, size_t size) {
+  if (size - kRowPointerBytes > kMaxKeyBytes)
+    throw dao::formatLimit("インデックスのキーが長すぎます (" + std::to_string(size - kRowPointerBytes) + " バイト、上限 " +
+                           std::to_string(kMaxKeyBytes) + " バイト)。");
+  Level& l = *leaves_;
+  if (l.used + size > fmt::kIdxEntryArea) {
+    const uint32_t next = allocate_();
+    pages_.push_back(next);
+    closeLeaf(next);
+    l.current = PagePlan{};
+    l.current.number = next;
+    l.used = 0;
+  }
+  l.used += size;
+  l.current.entries.emplace_back(entry, entry + size);
+}
+
+void IndexTreeWriter::closeLeaf(uint32_t next) {
+  Level& l = *leaves_;
+  Page bytes;
+  writePage(l.current, true, tdefPage_, l.previous, next, bytes);
+  sink_(l.current.number, bytes);
+  PagePlan done;
+  done.number = l.current.number;
+  if (!l.current.entries.empty()) done.last = l.current.entries.back();
+  l.written.push_back(std::move(done));
+  l.previous = l.current.number;
+}
+
+uint32_t IndexTreeWriter::finish() {
+  closeLeaf(0);
+  std::vector<PagePlan> level = std::move(leaves_->written);
 
   // Intermediate levels until one page is left. Each page holds entries for its children (the
   // child's last leaf entry + the child's page number) except the last child of a page with
@@ -238,7 +279,7 @@ uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
       parents.push_back(std::move(parent));
     }
     level = std::move(parents);
-    emitLevel(level, false, tdefPage, allocatePage, out);
+    emitLevel(level, false, tdefPage_, allocate_, sink_, pages_);
   }
   return level.front().number;
 }

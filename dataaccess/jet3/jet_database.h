@@ -36,6 +36,9 @@ class JetDatabase : public dao::Database {
   std::unique_ptr<dao::Recordset> openRecordset(const std::string& source, int type = 0) override;
   void appendTableDef(const dao::TableDef& def) override;
   std::vector<std::string> tableNames() override;
+  // Builds the index over the table's rows (index_build.h) and records it in the table's
+  // definition in one commit. The table takes no rows afterwards (its indexes would not follow).
+  void appendIndex(const std::string& table, const dao::IndexDef& index) override;
   void close() override;
   uint64_t substitutedCharacters() const override { return substituted_; }
   std::string openingNotice() const override { return openingNotice_; }

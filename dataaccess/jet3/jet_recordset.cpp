@@ -281,6 +281,9 @@ void JetRecordset::addNew() {
   if (!writer_) {
     throw dao::Error("テーブル '" + table_ + "' はこのデータベースを開く前から存在するため、行を追加できません。", dao::errnum::kReadOnly);
   }
+  if (writer_->closedToRows()) {
+    throw dao::Error("テーブル '" + table_ + "' にはインデックスが作成されたため、行を追加できません。", dao::errnum::kReadOnly);
+  }
   for (auto& f : fields_) f->clear();
   editing_ = true;
 }

@@ -9,12 +9,15 @@
 
 namespace vellicor::jet3 {
 
-void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream) {
+namespace {
+
+void writeTdefChain(Pager& pager, std::vector<uint32_t> pages, const std::vector<uint8_t>& stream) {
   const size_t contentPerPage = fmt::kPageSize - fmt::kTdefPageHeader;
-  std::vector<uint32_t> pages{first};
-  for (size_t covered = fmt::kPageSize; covered < stream.size(); covered += contentPerPage) {
-    pages.push_back(pager.allocate(true));
-  }
+  size_t needed = 1;
+  for (size_t covered = fmt::kPageSize; covered < stream.size(); covered += contentPerPage) ++needed;
+  while (pages.size() < needed) pages.push_back(pager.allocate(true));
+  for (size_t i = needed; i < pages.size(); ++i) pager.release(pages[i]);
+  pages.resize(needed);
   uint8_t page[fmt::kPageSize];
   size_t pos = 0;
   for (size_t i = 0; i < pages.size(); ++i) {
@@ -37,6 +40,16 @@ void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& st
     storeU32(page + fmt::kTdefNextPage, i + 1 < pages.size() ? pages[i + 1] : 0);
     pager.write(pages[i], page);
   }
+}
+
+}  // namespace
+
+void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream) {
+  writeTdefChain(pager, {first}, stream);
+}
+
+void rewriteTdefPages(Pager& pager, const std::vector<uint32_t>& chain, const std::vector<uint8_t>& stream) {
+  writeTdefChain(pager, chain, stream);
 }
 
 std::unique_ptr<TableWriter> TableWriter::create(Pager& pager, TableDefinition def) {

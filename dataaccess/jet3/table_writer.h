@@ -19,6 +19,9 @@ class Pager;
 
 // Writes a table definition's TDEF stream onto first (and continuation pages it allocates).
 void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream);
+// Writes a changed definition over the pages of its chain (chain[0] first), taking more pages when
+// it has grown and releasing those it no longer needs. Inside a commit: the chain is referred to.
+void rewriteTdefPages(Pager& pager, const std::vector<uint32_t>& chain, const std::vector<uint8_t>& stream);
 
 class TableWriter {
  public:
@@ -43,6 +46,9 @@ class TableWriter {
   uint32_t rowCount() const { return rows_; }
   uint32_t dataPages() const { return static_cast<uint32_t>(owned_.pages().size()); }
   bool uncommitted() const { return rows_ != committedRows_; }
+  // The table has indexes now, which addRow does not keep: no row may be added from here on.
+  void closeToRows() { closedToRows_ = true; }
+  bool closedToRows() const { return closedToRows_; }
 
   // 16 MiB of rows and long values: each commit waits for the disk (journal.h), so a long table
   // commits seldom; what a killed run loses of a table it had not finished is at most this much.
@@ -75,6 +81,7 @@ class TableWriter {
   uint32_t retiredPage_ = 0;          // a full listed page waiting for the next commit (0: none)
   std::vector<uint8_t> retiredBytes_;
   uint32_t rows_ = 0;
+  bool closedToRows_ = false;
   uint32_t committedRows_ = 0;
   uint32_t pagesSinceCommit_ = 0;     // data pages filled since the last commit
   uint64_t longValuePagesAtCommit_ = 0;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/jet3/format.h"
+
 namespace vellicor::jet3 {
 
 struct ColumnDef {
@@ -32,7 +34,7 @@ struct IndexColumn {
 struct RealIndexDef {
   uint32_t unknownBefore = 0;   // the 4 zero bytes before the distinct-key count in the header
   uint32_t distinctKeys = 0;    // count in the table header
-  IndexColumn columns[10];
+  IndexColumn columns[fmt::kMaxIndexColumns];
   uint32_t usageMap = 0;        // row pointer of the index's usage map
   uint32_t rootPage = 0;
   uint8_t flags = 0;            // fmt::IndexFlag
