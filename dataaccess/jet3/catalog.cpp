@@ -79,7 +79,7 @@ void setBytes(Cell& c, const uint8_t* p, size_t n) {
 std::vector<uint8_t> keyOf(const TableDefinition& def, const RealIndexDef& ri, const std::vector<FieldBytes>& f) {
   std::vector<uint8_t> key;
   for (const IndexColumn& ic : ri.columns) {
-    if (ic.column == 0xFFFF) continue;
+    if (ic.column == fmt::kNoIndexColumn) continue;
     const bool asc = ic.order != 0;
     size_t ci = 0;
     while (ci < def.columns.size() && def.columns[ci].number != ic.column) ++ci;

@@ -155,6 +155,7 @@ enum IndexFlag : uint8_t { kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndex
 // Order byte of a column slot of a real index block.
 inline constexpr uint8_t kIndexOrderAscending = 0x01;
 inline constexpr uint8_t kIndexOrderDescending = 0x00;
+inline constexpr uint16_t kNoIndexColumn = 0xFFFF;  // an unused column slot
 enum LogicalIndexType : uint8_t { kIndexOther = 0x00, kIndexPrimaryKey = 0x01, kIndexForeignKey = 0x02 };
 
 // ---- Long values -------------------------------------------------------------------------

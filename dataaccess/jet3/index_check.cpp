@@ -73,7 +73,7 @@ std::vector<IndexCheckResult> checkTableIndexes(JetFileReader& reader, const Tab
       plan.result.index += li.name;
     }
     for (const IndexColumn& ic : plan.def->columns) {
-      if (ic.column == 0xFFFF) continue;
+      if (ic.column == fmt::kNoIndexColumn) continue;
       auto it = std::find_if(def.columns.begin(), def.columns.end(),
                              [&](const ColumnDef& c) { return c.number == ic.column; });
       if (it == def.columns.end()) {

@@ -2,6 +2,7 @@
 // Everything is read through JetFileReader; values are shown with the value layer's display text.
 #include "dataaccess/jet3/inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "dataaccess/dao.h"
@@ -38,6 +39,43 @@ std::string columnName(const JetFileReader& reader, const ColumnDef& c) {
   return name;
 }
 
+// "  インデックス PrimaryKey (主キー, 一意, 必須): ID, Placed 降順", one line per logical index.
+std::string indexLines(const JetFileReader& reader, const TableDefinition& def) {
+  std::string text;
+  for (const LogicalIndexDef& li : def.logicalIndexes) {
+    std::string name;
+    reader.codePage().decode(li.name, name);
+    text += "  インデックス " + name;
+    if (li.realIndex >= def.realIndexes.size()) {
+      text += " (実インデックス " + std::to_string(li.realIndex) + " がありません)\n";
+      continue;
+    }
+    const RealIndexDef& ri = def.realIndexes[li.realIndex];
+    std::vector<std::string> traits;
+    if (li.type == fmt::kIndexPrimaryKey) traits.push_back("主キー");
+    if (li.type == fmt::kIndexForeignKey) traits.push_back("外部キー");
+    if (ri.flags & fmt::kIndexUnique) traits.push_back("一意");
+    if (ri.flags & fmt::kIndexIgnoreNulls) traits.push_back("Null を無視");
+    if (ri.flags & fmt::kIndexRequired) traits.push_back("必須");
+    if (!traits.empty()) {
+      text += " (";
+      for (size_t i = 0; i < traits.size(); ++i) text += (i ? ", " : "") + traits[i];
+      text += ")";
+    }
+    text += ":";
+    for (const IndexColumn& ic : ri.columns) {
+      if (ic.column == fmt::kNoIndexColumn) continue;
+      const auto c = std::find_if(def.columns.begin(), def.columns.end(),
+                                  [&](const ColumnDef& d) { return d.number == ic.column; });
+      text += " " + (c == def.columns.end() ? "#" + std::to_string(ic.column) : columnName(reader, *c));
+      if (ic.order == fmt::kIndexOrderDescending) text += " 降順";
+      text += ",";
+    }
+    text.back() = '\n';
+  }
+  return text;
+}
+
 std::string summary(JetFileReader& reader) {
   const DatabaseHeader& h = reader.header();
   std::string text = "ファイル: " + reader.path() + "\n";
@@ -59,6 +97,7 @@ std::string summary(JetFileReader& reader) {
     for (const ColumnDef& c : info.def.columns) {
       text += "  " + columnName(reader, c) + "\t" + dao::dataTypeName(c.type) + "\t" + std::to_string(c.length) + "\n";
     }
+    text += indexLines(reader, info.def);
   }
   return text;
 }

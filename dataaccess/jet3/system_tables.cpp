@@ -50,7 +50,7 @@ RealIndexDef realIndex(std::initializer_list<uint16_t> columns, std::initializer
   RealIndexDef r;
   size_t i = 0;
   for (uint16_t c : columns) r.columns[i++] = IndexColumn{c, 0x01};
-  for (uint8_t o : staleOrders) r.columns[i++] = IndexColumn{0xFFFF, o};
+  for (uint8_t o : staleOrders) r.columns[i++] = IndexColumn{fmt::kNoIndexColumn, o};
   r.usageMap = map;
   r.rootPage = root;
   r.flags = flags;

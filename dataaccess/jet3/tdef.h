@@ -27,7 +27,7 @@ struct ColumnDef {
 };
 
 struct IndexColumn {
-  uint16_t column = 0xFFFF;     // 0xFFFF = unused slot
+  uint16_t column = fmt::kNoIndexColumn;
   uint8_t order = 0x01;         // 0x01 ascending, 0x00 descending
 };
 

@@ -23,6 +23,13 @@ TEST(ReaderInspect, SummaryListsUserTablesWithFieldsAndRowCounts) {
   EXPECT_EQ(text.find("MSysObjects"), std::string::npos);  // system tables are not user tables
 }
 
+TEST(ReaderInspect, SummaryListsEachIndexWithItsKindAndFieldsAsAccessMadeThem) {
+  const std::string text = inspectFile(reference("nwind.mdb"));
+  EXPECT_NE(text.find("  Discount\tSingle\t4\n  インデックス OrderID: OrderID\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  インデックス PrimaryKey (主キー, 一意, 必須): OrderID, ProductID\n"), std::string::npos);
+  EXPECT_NE(text.find("  インデックス OrdersOrder Details (外部キー): OrderID\n"), std::string::npos);
+}
+
 TEST(ReaderInspect, RowsAreTabSeparatedWithAHeaderLine) {
   const std::string text = inspectFile(reference("testV1997.mdb"), "Table1");
   EXPECT_EQ(text,
