@@ -22,11 +22,12 @@ constexpr CommandUsage kCommandUsages[] = {
      "  vellicor run -s SERVER -u USER -o OUT.mdb [--views] [--synonyms] [--no-tables] [--sequences]\n"
      "               [--select \"A,B\"] [--pattern NAME] [--pattern-file PATH] [--log PATH | --no-log]\n"
      "               [--append] [--prefix TEXT] [--all-types] [--yes] [--connect TEMPLATE] [--password-file PATH]\n"
-     "               [--quiet] [--keep-going] [--fit-text]\n"
+     "               [--quiet] [--keep-going] [--fit-text] [--no-keys]\n"
      "      --all-types  RAW などのバイナリ、時刻、GUID、期間やドライバ独自の型も変換します\n"
      "                   (指定しなければ、これらの型の列で実行が止まります)\n"
      "      --keep-going コピーできないオブジェクトを除外して続行します (除外があれば終了コード 4)\n"
-     "      --fit-text   作成前に行を読み、値がすべて 255 バイト以内に収まるメモ型の列をその長さのテキスト型にします\n"},
+     "      --fit-text   作成前に行を読み、値がすべて 255 バイト以内に収まるメモ型の列をその長さのテキスト型にします\n"
+     "      --no-keys    主キーと一意インデックスを作らず、テーブルをインデックスなしで作成します\n"},
     {"plan",
      "  vellicor plan -s SERVER -u USER [run と同じオプション (-o は不要)] [--json] [--scan]\n"
      "      実行せずに、実行がどのオブジェクトをコピー・スキップし、どこで止まるかを表示します\n"
@@ -89,7 +90,8 @@ std::optional<CliOptions> parseCli(int argc, char** argv, std::string& error) {
       {"--append", {&o.append, true}},     {"--yes", {&o.yes, true}},           {"--quiet", {&o.quiet, true}},
       {"--check", {&o.check, true}},       {"--all-types", {&o.allTypes, true}}, {"--json", {&o.json, true}},
       {"--scan", {&o.scan, true}},         {"--help", {&o.help, true}},         {"-h", {&o.help, true}},
-      {"--keep-going", {&o.keepGoing, true}}, {"--fit-text", {&o.fitText, true}}};
+      {"--keep-going", {&o.keepGoing, true}}, {"--fit-text", {&o.fitText, true}},
+      {"--no-keys", {&o.noKeys, true}}};
   for (int i = 2; i < argc; ++i) {
     const std::string word = argv[i];
     if (auto it = valued.find(word); it != valued.end()) {

@@ -22,8 +22,9 @@ struct CliOptions {
   bool json = false;      // plan: one JSON document
   bool scan = false;      // plan: read every row too
   bool help = false;      // --help, -h: the command's usage on stdout
-  bool keepGoing = false;
-  bool fitText = false;    // run, plan --scan: Memo made Text where every value fits  // run: leave out objects that cannot be copied and go on
+  bool keepGoing = false;  // run: leave out objects that cannot be copied and go on
+  bool fitText = false;    // run, plan --scan: Memo made Text where every value fits
+  bool noKeys = false;     // run, plan: no indexes for the source's keys
   std::string prefix;
   std::optional<std::string> connect;
   std::optional<std::string> passwordFile;

@@ -121,6 +121,7 @@ int planCommand(const CliOptions& o) {
   request.options.stop = &stop;
   request.options.allTypes = o.allTypes;
   request.options.fitText = o.fitText;
+  request.options.noKeys = o.noKeys;
   request.scan = o.scan;
   request.scanProgress = [&host](const std::string& object, int64_t rows, int64_t count) {
     host.scanProgress(object, rows, count);

@@ -97,6 +97,7 @@ int runCommand(const CliOptions& o) {
   opts.keepGoing = o.keepGoing;
   opts.allTypes = o.allTypes;
   opts.fitText = o.fitText;
+  opts.noKeys = o.noKeys;
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;

@@ -177,6 +177,8 @@ RunEnding runConversion(RunHost& host, const RunRequest& request) {
                                                 .stop = opts.stop,
                                                 .allTypes = opts.allTypes,
                                                 .fitText = opts.fitText,
+                                                .keys = !opts.noKeys,
+                                                .owner = user,
                                                 .tableNames = {}});
 
     {  // 7

@@ -11,6 +11,7 @@
 #include "engine/table_plan.h"
 #include "engine/read_ahead.h"
 #include "engine/table_creation.h"
+#include "engine/table_keys.h"
 
 namespace vellicor::engine {
 namespace {
@@ -84,7 +85,7 @@ void copyObject(RunState& run, const std::string& objectName) {
     longestText = longestTextOf(measured);
     closeAndRelease(scanned);
   }
-  createTargetTable(run, objectName, targetName, *run.sourceRows, longestText);
+  const TablePlan table = createTargetTable(run, objectName, targetName, *run.sourceRows, longestText);
   run.tableMade = true;
   run.targetRows = run.output.openRecordset(targetName);  // the target table
   run.host.setMessage(objectStatusText(run.position, run.objectCount, objectName));
@@ -95,6 +96,8 @@ void copyObject(RunState& run, const std::string& objectName) {
   closeAndRelease(run.targetRows);
   const uint64_t substituted = run.output.substitutedCharacters() - substitutedBefore;
   if (run.logflag && substituted > 0) run.log.writeSubstitutedLine(objectName, substituted);
+  // The source's keys, built over the rows now in the file.
+  if (run.keys) buildKeys(run, objectName, table);
 }
 
 int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, int64_t recordCount) {

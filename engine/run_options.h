@@ -31,6 +31,8 @@ struct RunOptions {
   // Each table's rows are scanned before it is made: a column that would be Memo and whose values
   // all fit Text (255 bytes in code page 932) becomes Text of the longest value's size.
   bool fitText = false;
+  // Every table stays a heap: the source's primary keys and unique indexes are not made indexes.
+  bool noKeys = false;
 };
 
 // What a run is asked to do: the source, the output file and its log, and the caller's options.

@@ -33,6 +33,8 @@ struct RunState {
   int64_t rowsStored = 0;
   bool allTypes = false;  // every column type gets a field (RunOptions::allTypes)
   bool fitText = false;   // RunOptions::fitText
+  bool keys = true;       // the source's keys become indexes (RunOptions::noKeys off)
+  std::string owner;      // the connected user: whose schema's keys are read
   // Table names that differ from suffix + object name (made to fit), by object name.
   std::map<std::string, std::string> tableNames;
 

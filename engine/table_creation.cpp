@@ -82,7 +82,7 @@ std::optional<dao::FieldDef> targetFieldFor(const std::string& name, int16_t sou
   }
 }
 
-void createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
+TablePlan createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
                        dao::Recordset& sourceRows, const std::vector<int64_t>& longestText) {
   TableOptions options;
   options.allTypes = run.allTypes;
@@ -91,6 +91,7 @@ void createTargetTable(RunState& run, const std::string& objectName, const std::
   createPlanned(run.host, run.output, plan);
   if (run.logflag)
     for (const std::string& line : plan.logLines) run.log.writeTextLine(line);
+  return plan;
 }
 
 }  // namespace vellicor::engine

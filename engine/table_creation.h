@@ -23,8 +23,9 @@ struct RunState;
 // names made to fit, Text made Memo for the row limit), named `targetName`. A table the plan stops
 // shows the stop message and throws UnsupportedTypeStop without appending anything; otherwise the
 // table is appended and the log gets the plan's lines for it. Data access failures propagate.
-// longestText: what a scan of the rows found (TableOptions::longestText), for --fit-text.
-void createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
+// Returns the plan it was made from. longestText: what a scan of the rows found (TableOptions::longestText), for --fit-text.
+struct TablePlan;
+TablePlan createTargetTable(RunState& run, const std::string& objectName, const std::string& targetName,
                        dao::Recordset& sourceRows, const std::vector<int64_t>& longestText = {});
 
 }  // namespace vellicor::engine

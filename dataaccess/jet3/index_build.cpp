@@ -107,7 +107,7 @@ BuiltIndexTree buildTableIndex(JetFileReader& reader, const TableInfo& table, co
   const bool required = (request.flags & fmt::kIndexRequired) != 0;
   const bool ignoreNulls = (request.flags & fmt::kIndexIgnoreNulls) != 0;
   const uint16_t codePage = reader.codePage().id();
-  const std::string what = "インデックス '" + request.name + "' を作成できません: ";
+  const std::string what = "テーブル '" + table.name + "' にインデックス '" + request.name + "' を作成できません: ";
 
   // 1. The entries, from the rows in storage order.
   EntrySorter sorter;
