@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -69,9 +68,9 @@ std::string buildSqlite(const std::string& name, const std::string& extraSql) {
 std::string scriptTag(const std::string& sql) {
   uint64_t h = 14695981039346656037ull;
   for (unsigned char c : sql) h = (h ^ c) * 1099511628211ull;
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-  return std::string("vellicor-setup-") + hex;
+  std::string tag = "vellicor-setup-";
+  for (int shift = 60; shift >= 0; shift -= 4) tag += "0123456789abcdef"[(h >> shift) & 0xF];
+  return tag;
 }
 
 // Executes one statement; the first column of its first row, "" when it has none.
