@@ -1,9 +1,10 @@
-// The source database over one ODBC connection: recordsets from SQL texts, and the list of the
-// driver's tables. Writes are refused.
+// The source database over one ODBC connection: recordsets from SQL texts, the list of the
+// driver's tables and a table's keys. Writes are refused.
 #include "dataaccess/odbc/odbc_database.h"
 
 #include "dataaccess/odbc/odbc_diag.h"
 #include "dataaccess/odbc/odbc_field.h"
+#include "dataaccess/odbc/odbc_keys.h"
 #include "dataaccess/odbc/odbc_recordset.h"
 #include "dataaccess/odbc/odbc_returned_text.h"
 #include "dataaccess/odbc/odbc_text.h"
@@ -35,6 +36,11 @@ std::vector<std::string> OdbcDatabase::tableNames() {
     if (columnText(stmt, kTableNameColumn, name)) names.push_back(std::move(name));
   }
   return names;
+}
+
+std::vector<dao::IndexDef> OdbcDatabase::keysOf(const std::string& table, const std::string& owner) {
+  if (!connection_->isOpen()) throw dao::Error("オブジェクトは無効か、既に閉じられています。", dao::errnum::kObjectClosed);
+  return odbc::keysOf(*connection_, table, owner);
 }
 
 }  // namespace vellicor::odbc

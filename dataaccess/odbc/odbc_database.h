@@ -20,6 +20,8 @@ class OdbcDatabase final : public dao::Database {
   std::unique_ptr<dao::Recordset> openRecordset(const std::string& source, int type = 0) override;
   void appendTableDef(const dao::TableDef& def) override;
   std::vector<std::string> tableNames() override;  // the driver's tables and views (SQLTables)
+  // The table's primary key and unique indexes as the driver's catalog gives them (odbc_keys.h).
+  std::vector<dao::IndexDef> keysOf(const std::string& table, const std::string& owner) override;
   void close() override { connection_->close(); }
 
  private:

@@ -1,9 +1,10 @@
-// Building and opening the stand-in sources for the ODBC tests.
-// The SQLite demo file is made through the SQLite ODBC driver itself, from the demo schema script.
+// Building and opening the stand-in sources for the ODBC tests. The SQLite demo file is made through
+// the SQLite ODBC driver itself, from the demo schema script; PostgreSQL test schemas through psqlODBC.
 #include "odbc_sources.h"
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,7 +12,11 @@
 #include <vector>
 
 #include "dataaccess/odbc/connect_string.h"
+#include "dataaccess/odbc/odbc_diag.h"
+#include "dataaccess/odbc/odbc_handles.h"
+#include "dataaccess/odbc/odbc_returned_text.h"
 #include "dataaccess/odbc/odbc_script.h"
+#include "dataaccess/odbc/odbc_text.h"
 
 namespace vellicor::odbc::testing {
 namespace {
@@ -59,6 +64,30 @@ std::string buildSqlite(const std::string& name, const std::string& extraSql) {
   return connect;
 }
 
+// FNV-1a: the same tag from every build of the tests (std::hash differs between them).
+std::string scriptTag(const std::string& sql) {
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : sql) h = (h ^ c) * 1099511628211ull;
+  std::string tag = "vellicor-setup-";
+  for (int shift = 60; shift >= 0; shift -= 4) tag += "0123456789abcdef"[(h >> shift) & 0xF];
+  return tag;
+}
+
+// Executes one statement; the first column of its first row, "" when it has none.
+std::string execute(Connection& connection, const std::string& sql) {
+  auto statement = connection.newStatement();
+  SQLHSTMT stmt = statement->handle();
+  WideString text = toWide(sql);
+  const SQLRETURN rc = SQLExecDirectW(stmt, text.data(), SQL_NTS);
+  if (rc == SQL_NO_DATA) return {};
+  check(rc, SQL_HANDLE_STMT, stmt, sql.c_str());
+  SQLSMALLINT columns = 0;
+  SQLNumResultCols(stmt, &columns);
+  std::string value;
+  if (columns > 0 && SQL_SUCCEEDED(SQLFetch(stmt))) columnText(stmt, 1, value);
+  return value;
+}
+
 }  // namespace
 
 std::string sqliteConnect() {
@@ -81,11 +110,53 @@ PgSettings pgSettings() {
 
 std::string PgSettings::connect() const { return buildConnectString(server, user, password, templ); }
 
+std::string PgSettings::connectWithPath(const std::string& searchPath) const {
+  return connect() + "ConnSettings=set search_path to " + searchPath + ",public;";
+}
+
+void buildPgSchemaOnce(const PgSettings& settings, const std::string& schema, const std::string& sql) {
+  // The lock the command line's tests take for their schemas too.
+  constexpr const char* kSetupLock = "4240";
+  const std::string tag = scriptTag(sql);
+  auto connection = std::make_shared<Connection>(std::make_shared<Environment>());
+  connection->open(settings.connect(), false);
+  execute(*connection, std::string("select pg_advisory_lock(") + kSetupLock + ")");
+  const std::string current = execute(*connection, "select coalesce(obj_description(oid, 'pg_namespace'), '') "
+                                                   "from pg_namespace where nspname = '" + schema + "'");
+  if (current != tag) {
+    execute(*connection, "drop schema if exists " + schema + " cascade");
+    execute(*connection, "create schema " + schema);
+    execute(*connection, "set search_path to " + schema);
+    for (const std::string& statement : splitStatements(sql)) execute(*connection, statement);
+    execute(*connection, "comment on schema " + schema + " is '" + tag + "'");
+  }
+  execute(*connection, std::string("select pg_advisory_unlock(") + kSetupLock + ")");
+  connection->close();
+}
+
 Source openSource(const std::string& connect, bool readOnly) {
   Source s;
   s.workspace = dao::DBEngine::instance().createWorkspace("ODBC-D", "", "", dao::dbUseODBC);
   s.db = s.workspace->openDatabase("", dao::dbDriverNoPrompt, readOnly, connect);
   return s;
+}
+
+std::string describeKeys(const std::vector<dao::IndexDef>& keys) {
+  std::string out;
+  for (const dao::IndexDef& k : keys) {
+    if (!out.empty()) out += "; ";
+    out += k.name + "(";
+    for (size_t i = 0; i < k.columns.size(); ++i) {
+      if (i > 0) out += ",";
+      out += k.columns[i].name + (k.columns[i].ascending ? "" : " desc");
+    }
+    out += ") ";
+    if (k.primary) out += "P";
+    if (k.unique) out += "U";
+    if (k.ignoreNulls) out += "I";
+    if (k.required) out += "R";
+  }
+  return out;
 }
 
 }  // namespace vellicor::odbc::testing

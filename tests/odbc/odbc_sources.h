@@ -1,11 +1,13 @@
 // Test access to the two stand-in sources: the demo SQLite file (built once per test process from
-// app/demo/demo_schema.sql) and the PostgreSQL stand-in started by tests/standin/pg_standin.sh.
+// app/demo/demo_schema.sql) and the PostgreSQL stand-in started by tests/standin/pg_standin.sh,
+// with schemas of the tests' own built there once; a source's keys in one line for comparisons.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dataaccess/dao.h"
 
@@ -21,8 +23,16 @@ struct PgSettings {
   std::string templ, server, user, password;
   bool available() const { return !templ.empty(); }
   std::string connect() const;  // with the right password
+  // With the schemas of `searchPath` (comma-separated) before public, as the run's template sets them.
+  std::string connectWithPath(const std::string& searchPath) const;
 };
 PgSettings pgSettings();
+
+// Makes `schema` hold what `sql` creates (run with the schema as the search path), unless it
+// already does: test processes side by side share it, and one rebuilding it under another's run
+// would pull its tables away. The check and the build hold the stand-in's setup lock; the schema's
+// comment tags the script it was built from.
+void buildPgSchemaOnce(const PgSettings& settings, const std::string& schema, const std::string& sql);
 
 // Opens a source database through the DAO engine, as the run does.
 struct Source {
@@ -30,6 +40,10 @@ struct Source {
   std::unique_ptr<dao::Database> db;
 };
 Source openSource(const std::string& connect, bool readOnly = true);
+
+// A source's keys in one line each, "NAME(COL,COL desc) FLAGS" joined by "; ": FLAGS holds P for
+// primary, U unique, I ignoreNulls, R required. An expression's column shows as an empty name.
+std::string describeKeys(const std::vector<dao::IndexDef>& keys);
 
 }  // namespace vellicor::odbc::testing
 
