@@ -15,6 +15,7 @@
 namespace vellicor::app {
 namespace {
 
+using engine::KeyPlan;
 using engine::ColumnPlan;
 using engine::ObjectPlan;
 using engine::PlanAction;
@@ -190,6 +191,18 @@ std::string columnJson(const ColumnPlan& c) {
   return "{" + joined(members, ", ") + "}";
 }
 
+std::string keyJson(const KeyPlan& k) {
+  std::vector<std::string> fields;
+  for (const dao::IndexDef::Column& c : k.index.columns)
+    fields.push_back("{\"name\": " + quoted(c.name) + ", \"ascending\": " + boolText(c.ascending) + "}");
+  std::vector<std::string> members = {"\"name\": " + quoted(k.index.name), "\"source\": " + quoted(k.sourceName),
+                                      "\"primary\": " + boolText(k.index.primary),
+                                      "\"unique\": " + boolText(k.index.unique),
+                                      "\"fields\": [" + joined(fields, ", ") + "]"};
+  if (!k.leftOut.empty()) members.push_back("\"leftOut\": " + quoted(k.leftOut));
+  return "{" + joined(members, ", ") + "}";
+}
+
 std::string objectJson(const ObjectPlan& o) {
   std::vector<std::string> members;
   members.push_back("\"name\": " + quoted(o.name));
@@ -206,6 +219,10 @@ std::string objectJson(const ObjectPlan& o) {
     std::vector<std::string> columns;
     for (const ColumnPlan& c : o.table->columns) columns.push_back("      " + columnJson(c));
     members.push_back("\"columns\": [\n" + joined(columns, ",\n") + "\n    ]");
+    std::vector<std::string> keys;
+    for (const KeyPlan& k : o.keys) keys.push_back("      " + keyJson(k));
+    members.push_back("\"keys\": [" + (keys.empty() ? std::string() : "\n" + joined(keys, ",\n") + "\n    ") + "]");
+    if (!o.keysUnreadable.empty()) members.push_back("\"keysUnreadable\": " + quoted(o.keysUnreadable));
   }
   if (o.action == PlanAction::Stop) {
     members.push_back("\"stop\": {\"caption\": " + quoted(o.stopCaption) + ", \"message\": " + quoted(o.stopMessage) + "}");
@@ -273,8 +290,21 @@ std::string formatPlanText(const RunPlan& plan, const PlanHeading& h) {
         out += "    最長のレコード " + std::to_string(o.table->widestRow) + " バイト (上限 " +
                std::to_string(jet3::fmt::kMaxRowSize) + " バイト)\n";
       }
-      if (o.action == PlanAction::Copy)
+      for (const KeyPlan& k : o.keys) {
+        out += "    " + std::string(k.index.primary ? "主キー " : "一意インデックス ") + k.index.name;
+        if (k.sourceName != k.index.name) out += " (" + k.sourceName + ")";
+        out += ":";
+        for (size_t i = 0; i < k.index.columns.size(); ++i)
+          out += (i ? ", " : " ") + k.index.columns[i].name + (k.index.columns[i].ascending ? "" : " 降順");
+        if (!k.leftOut.empty()) out += "  → 作成しません: " + k.leftOut;
+        out += "\n";
+      }
+      if (!o.keysUnreadable.empty()) out += "    キーを取得できません: " + o.keysUnreadable + "\n";
+      if (o.action == PlanAction::Copy) {
         for (const std::string& l : o.table->logLines) out += "    ログ: " + l + "\n";
+        for (const KeyPlan& k : o.keys)
+          if (!k.leftOut.empty()) out += "    ログ: " + engine::keyLeftOutLine(o.table->targetName, k) + "\n";
+      }
     }
     if (o.scannedRows >= 0) out += "    走査した行: " + std::to_string(o.scannedRows) + "\n";
     if (o.action == PlanAction::Stop) out += "    停止: " + captionOf(o) + "\n";

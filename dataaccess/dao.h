@@ -117,9 +117,10 @@ class Database {
     (void)index;
     throw Error("このデータベースにはインデックスを作成できません。", errnum::kNotSupported);
   }
-  // A source's keys of the table or view `table` of `owner`'s schema: its primary key, then its
-  // unique indexes (other than the one backing the primary key), as the driver reports them. Empty
-  // when there are none or the driver cannot report them.
+  // A source's keys of the table or view of `owner`'s schema that `table` names as a query's text
+  // does (a quoted identifier, or a plain one that the server keeps in its own letter case): its
+  // primary key, then its unique indexes (other than the one backing the primary key), as the
+  // driver reports them. Empty when there are none or the driver cannot report them.
   virtual std::vector<IndexDef> keysOf(const std::string& table, const std::string& owner) {
     (void)table;
     (void)owner;

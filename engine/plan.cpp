@@ -67,6 +67,8 @@ void planObject(ObjectPlan& o, const std::string& originalName, const std::strin
       stopWith(o, kFailureCaption, refused);
     } else {
       tables.add(targetName);
+      if (!request.options.noKeys)
+        o.keys = planKeys(sourceKeysOf(source, o.name, request.user, &o.keysUnreadable), *o.table);
       if (request.scan) {
         auto progress = [&](int64_t read) {
           if (request.scanProgress) request.scanProgress(o.name, read, o.rowCount);

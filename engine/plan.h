@@ -11,6 +11,7 @@
 
 #include "engine/run_host.h"
 #include "engine/run_options.h"
+#include "engine/table_keys.h"
 #include "engine/table_plan.h"
 
 namespace vellicor::engine {
@@ -41,6 +42,10 @@ struct ObjectPlan {
   std::string stopCaption;
   std::string stopMessage;
   int64_t scannedRows = -1;  // rows read by the scan; -1 when not scanned
+  // The indexes the source's keys become (none with RunOptions::noKeys); a key the rows then
+  // refuse (a duplicate, text whose key is not known exactly) is left out by the run, with a log line.
+  std::vector<KeyPlan> keys;
+  std::string keysUnreadable;  // why the source's keys could not be read; empty when they could
 };
 
 struct RunPlan {

@@ -3,6 +3,7 @@
 #include "engine/table_keys.h"
 
 #include "engine/name_fitting.h"
+#include "engine/object_name.h"
 #include "engine/run_state.h"
 
 namespace vellicor::engine {
@@ -74,7 +75,7 @@ std::vector<KeyPlan> planKeys(const std::vector<dao::IndexDef>& sourceKeys, cons
 std::vector<dao::IndexDef> sourceKeysOf(dao::Database& source, const std::string& objectName, const std::string& owner,
                                         std::string* why) {
   try {
-    return source.keysOf(objectName, owner);
+    return source.keysOf(quoteObjectName(objectName), owner);  // as the row query names it
   } catch (const dao::Error& e) {
     if (e.kind() != dao::ErrorKind::kSource) throw;
     if (why) *why = e.description();

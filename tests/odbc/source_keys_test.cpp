@@ -99,7 +99,7 @@ class PgKeys : public ::testing::Test {
   }
   std::string keys(const std::string& path, const std::string& table, const std::string& owner) {
     Source src = openSource(settings_.connectWithPath(path));
-    return describeKeys(src.db->keysOf(table, owner));
+    return describeKeys(src.db->keysOf("\"" + table + "\"", owner));  // quoted, as a query names them
   }
   PgSettings settings_;
 };
@@ -107,7 +107,10 @@ class PgKeys : public ::testing::Test {
 TEST_F(PgKeys, PrimaryKeysAndUniqueIndexes) {
   const std::string path = std::string(kSchemaA) + "," + kSchemaB;
   Source src = openSource(settings_.connectWithPath(path));
-  auto keysIn = [&](const std::string& table) { return describeKeys(src.db->keysOf(table, settings_.user)); };
+  // The tables are quoted identifiers: keysOf takes the name as a query's text has it.
+  auto keysIn = [&](const std::string& table) {
+    return describeKeys(src.db->keysOf("\"" + table + "\"", settings_.user));
+  };
   EXPECT_EQ(keysIn("ONE"), "ONE_PK(CODE) PUR");
   // Key columns in KEY_SEQ order, not the table's; the index backing the key and the one over the
   // same columns in another order are left out; the expression's column comes back empty.
