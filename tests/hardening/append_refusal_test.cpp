@@ -98,10 +98,11 @@ TEST_F(AppendRefusal, FilesThatAreNotJet3) {
   EXPECT_EQ(vellicor::testing::runCommand("mdb-ver " + vellicor::testing::shellQuote(jet4) + " 2>&1").substr(0, 4), "JET4");
   expectRefusedUntouched(jet4);
 
-  // A copy cut off after the catalog (21 of 23 pages): its table's data page is missing.
+  // A copy cut off after the catalog (21 of 25 pages): its table's data page is missing (and the
+  // primary key's leaf and map after it).
   const std::string cutTable = dir_.path("cut-table.mdb");
   std::filesystem::copy_file(good_, cutTable);
-  ASSERT_EQ(std::filesystem::file_size(good_), 2048u * 23);
+  ASSERT_EQ(std::filesystem::file_size(good_), 2048u * 25);
   std::filesystem::resize_file(cutTable, 2048 * 21);
   expectRefusedUntouched(cutTable);
 

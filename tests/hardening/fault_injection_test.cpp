@@ -43,7 +43,7 @@ struct Plan {
   bool fired = false;
   [[noreturn]] void fire(const std::string& what) {
     fired = true;
-    throw dao::Error(std::string(kInjected) + ": " + what);
+    throw dao::ioFailure(std::string(kInjected) + ": " + what);  // as the file layer reports a failing disk
   }
 };
 
