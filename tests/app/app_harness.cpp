@@ -186,7 +186,7 @@ const std::string& largeSource() {
 
 void addLargeTable(const std::string& source, const std::string& name, long rows) {
   const std::string sql =
-      "CREATE TABLE " + name + " (ID INTEGER, X DOUBLE, NAME VARCHAR(50), T TIMESTAMP, N INTEGER);"
+      "CREATE TABLE " + name + " (ID INTEGER PRIMARY KEY, X DOUBLE, NAME VARCHAR(50), T TIMESTAMP, N INTEGER);"
       "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows) + ") "
       "INSERT INTO " + name + " SELECT i, i * 0.25, 'name ' || i, '2001-05-17 14:05:00', i % 1000 FROM c;"
       "INSERT INTO USER_OBJECTS VALUES ('" + name + "', 'TABLE', 'VALID', (SELECT COUNT(*) + 1 FROM USER_OBJECTS));";
