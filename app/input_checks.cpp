@@ -32,4 +32,15 @@ std::string connectTemplateOf(const CliOptions& o) {
   return {};
 }
 
+engine::RunOptions runOptionsOf(const CliOptions& o, const engine::StopRequest* stop) {
+  engine::RunOptions opts;
+  opts.connectTemplate = connectTemplateOf(o);
+  opts.stop = stop;
+  opts.keepGoing = o.keepGoing;
+  opts.allTypes = o.allTypes;
+  opts.fitText = o.fitText;
+  opts.noKeys = o.noKeys;
+  return opts;
+}
+
 }  // namespace vellicor::app

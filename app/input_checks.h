@@ -6,6 +6,7 @@
 
 #include "app/cli_options.h"
 #include "engine/run_host.h"
+#include "engine/run_options.h"
 
 namespace vellicor::app {
 
@@ -19,5 +20,9 @@ bool selectionOf(const CliOptions& o, std::string& selection, engine::RunHost& h
 
 // --connect, else VELLICOR_CONNECT, else empty (the Oracle driver's default string).
 std::string connectTemplateOf(const CliOptions& o);
+
+// The run's options the command line sets (the connect template and the switches), with `stop`
+// looked at between rows and objects; the run and its plan take the same.
+engine::RunOptions runOptionsOf(const CliOptions& o, const engine::StopRequest* stop);
 
 }  // namespace vellicor::app

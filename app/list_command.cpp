@@ -29,12 +29,8 @@ int listCommand(const CliOptions& o) {
     return kExitUsage;
   }
   if (!passesInputChecks(o, host, false)) return kExitUsage;
-  std::string passwordError;
-  const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
-  if (!password) {
-    writeText(stderr, passwordError + "\n");
-    return kExitUsage;
-  }
+  const std::optional<std::string> password = obtainPassword(o.passwordFile);
+  if (!password) return kExitUsage;
   engine::RunOptions opts;
   opts.connectTemplate = connectTemplateOf(o);
   std::vector<std::string> names;

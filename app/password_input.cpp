@@ -11,12 +11,12 @@
 
 namespace vellicor::app {
 
-std::optional<std::string> obtainPassword(const std::optional<std::string>& passwordFile, std::string& error) {
+std::optional<std::string> obtainPassword(const std::optional<std::string>& passwordFile) {
   if (auto env = environmentValue("VELLICOR_PASSWORD")) return *env;
   if (passwordFile) {
     std::ifstream in(text::pathFromUtf8(*passwordFile), std::ios::binary);
     if (!in) {
-      error = "パスワードファイル '" + *passwordFile + "' を読めません。";
+      writeText(stderr, "パスワードファイル '" + *passwordFile + "' を読めません。\n");
       return std::nullopt;
     }
     std::string line;

@@ -102,12 +102,8 @@ int planCommand(const CliOptions& o) {
       return kExitFailed;
     }
   }
-  std::string passwordError;
-  const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
-  if (!password) {
-    writeText(stderr, passwordError + "\n");
-    return kExitUsage;
-  }
+  const std::optional<std::string> password = obtainPassword(o.passwordFile);
+  if (!password) return kExitUsage;
 
   engine::StopRequest stop;
   SignalStop signals(stop);
@@ -117,11 +113,7 @@ int planCommand(const CliOptions& o) {
   request.user = o.user;
   request.password = *password;
   request.prefix = o.prefix;
-  request.options.connectTemplate = connectTemplateOf(o);
-  request.options.stop = &stop;
-  request.options.allTypes = o.allTypes;
-  request.options.fitText = o.fitText;
-  request.options.noKeys = o.noKeys;
+  request.options = runOptionsOf(o, &stop);
   request.scan = o.scan;
   request.scanProgress = [&host](const std::string& object, int64_t rows, int64_t count) {
     host.scanProgress(object, rows, count);

@@ -76,12 +76,8 @@ int runCommand(const CliOptions& o) {
   if (!passesInputChecks(o, host, true)) return kExitUsage;
   std::string selection;
   if (!selectionOf(o, selection, host)) return kExitUsage;
-  std::string passwordError;
-  const std::optional<std::string> password = obtainPassword(o.passwordFile, passwordError);
-  if (!password) {
-    writeText(stderr, passwordError + "\n");
-    return kExitUsage;
-  }
+  const std::optional<std::string> password = obtainPassword(o.passwordFile);
+  if (!password) return kExitUsage;
 
   // Ctrl-C and SIGTERM from here on stop the run at its next row instead of killing the process.
   engine::StopRequest stop;
@@ -91,13 +87,7 @@ int runCommand(const CliOptions& o) {
   ConsoleHost runHost(settings);
   const std::string filename = absolutePath(o.output);
   const std::string logfile = o.log ? absolutePath(*o.log) : filename + ".log";
-  engine::RunOptions opts;
-  opts.connectTemplate = connectTemplateOf(o);
-  opts.stop = &stop;
-  opts.keepGoing = o.keepGoing;
-  opts.allTypes = o.allTypes;
-  opts.fitText = o.fitText;
-  opts.noKeys = o.noKeys;
+  engine::RunOptions opts = runOptionsOf(o, &stop);
 
   const std::time_t start = std::time(nullptr);
   engine::RunRequest request;

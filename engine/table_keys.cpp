@@ -2,6 +2,8 @@
 // limits applied, index names made to fit, and each index appended after the copy.
 #include "engine/table_keys.h"
 
+#include "dataaccess/jet3/column_type.h"
+#include "dataaccess/jet3/format.h"
 #include "engine/name_fitting.h"
 #include "engine/object_name.h"
 #include "engine/run_state.h"
@@ -9,21 +11,14 @@
 namespace vellicor::engine {
 namespace {
 
-constexpr size_t kMaxIndexes = 32;       // of one Jet 3 table
-constexpr size_t kMaxIndexFields = 10;   // of one Jet 3 index
 constexpr const char* kPrimaryKeyName = "PrimaryKey";  // as Access names a table's primary key
 
-// Why a field of this type takes no key whose bytes are known exactly; empty when it takes one.
-std::string unkeyableType(int16_t type) {
-  switch (type) {
-    case dao::dbBoolean: case dao::dbByte: case dao::dbInteger: case dao::dbLong: case dao::dbCurrency:
-    case dao::dbSingle: case dao::dbDouble: case dao::dbDate: case dao::dbText:
-      return {};
-    case dao::dbMemo: case dao::dbLongBinary:
-      return "メモ型や OLE オブジェクト型のフィールドにはインデックスを作成できません";
-    default:
-      return std::string("型 ") + dao::dataTypeName(type) + " のフィールドのキーは作成できません";
-  }
+// Why a field of this type takes no key the engine builds (column_type.h); empty when it takes one.
+std::string unkeyableType(int16_t daoType) {
+  const jet3::ColumnType* type = jet3::columnTypeOfDao(daoType);
+  if (type != nullptr && type->keyBuilt) return {};
+  if (type != nullptr && !type->keyable) return "メモ型や OLE オブジェクト型のフィールドにはインデックスを作成できません";
+  return std::string("型 ") + dao::dataTypeName(daoType) + " のフィールドのキーは作成できません";
 }
 
 const ColumnPlan* columnNamed(const TablePlan& table, const std::string& name) {
@@ -78,11 +73,11 @@ std::vector<KeyPlan> planKeys(const std::vector<dao::IndexDef>& sourceKeys, cons
       }
       p.index.columns.push_back({column->field->name, c.ascending});
     }
-    if (p.leftOut.empty() && key.columns.size() > kMaxIndexFields)
+    if (p.leftOut.empty() && key.columns.size() > jet3::fmt::kMaxIndexColumns)
       p.leftOut = "フィールドが " + std::to_string(key.columns.size()) + " 個あります (1 つのインデックスは " +
-                  std::to_string(kMaxIndexFields) + " 個まで)";
-    if (p.leftOut.empty() && made == kMaxIndexes)
-      p.leftOut = "1 つのテーブルのインデックスは " + std::to_string(kMaxIndexes) + " 個までです";
+                  std::to_string(jet3::fmt::kMaxIndexColumns) + " 個まで)";
+    if (p.leftOut.empty() && made == jet3::fmt::kMaxIndexes)
+      p.leftOut = "1 つのテーブルのインデックスは " + std::to_string(jet3::fmt::kMaxIndexes) + " 個までです";
     p.index.name = key.primary ? kPrimaryKeyName : names.takeFitted(key.name);
     if (p.leftOut.empty()) ++made;
     plans.push_back(std::move(p));

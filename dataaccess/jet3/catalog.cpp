@@ -11,6 +11,7 @@
 #include "dataaccess/jet3/column_type.h"
 #include "dataaccess/jet3/index_insert.h"
 #include "dataaccess/jet3/jet_file_reader.h"
+#include "dataaccess/jet3/names.h"
 #include "dataaccess/jet3/pager.h"
 #include "dataaccess/jet3/read_le.h"
 #include "dataaccess/jet3/row_reader.h"
@@ -256,7 +257,7 @@ void insertPending(Pager& pager, Catalog::Table& t) {
 void writeCatalogTdef(Pager& pager, const Catalog::Table& t) {
   const std::vector<uint8_t> stream = encodeTdef(t.def);
   if (stream.size() > fmt::kPageSize) corrupt("システムテーブルの定義が 1 ページを超えています。");
-  writeTdefPages(pager, t.tdefPage, stream);
+  writeTdefPages(pager, {t.tdefPage}, stream);
 }
 
 }  // namespace
@@ -484,15 +485,11 @@ std::unique_ptr<Catalog> Catalog::load(Pager& pager, JetFileReader& reader) {
 void Catalog::remember(const CatalogObject& o) {
   objects_.push_back(o);
   if (o.parentId != fmt::kIdTablesContainer) return;
-  std::vector<uint8_t> key;
-  appendTextKeyGeneral(key, o.nameBytes, true);
-  tableKeys_.emplace(std::move(key), objects_.size() - 1);
+  tableKeys_.emplace(nameKey(o.nameBytes), objects_.size() - 1);
 }
 
 const CatalogObject* Catalog::tableByKey(const std::string& nameBytes) const {
-  std::vector<uint8_t> key;
-  appendTextKeyGeneral(key, nameBytes, true);
-  auto it = tableKeys_.find(key);
+  auto it = tableKeys_.find(nameKey(nameBytes));
   return it == tableKeys_.end() ? nullptr : &objects_[it->second];
 }
 

@@ -60,21 +60,21 @@ void guidKey(std::vector<uint8_t>& k, const uint8_t* p, bool asc) {
 }
 
 using S = ColumnStorage;
-// code, DAO type, storage, width, text, keyable, decode, encode, key
+// code, DAO type, storage, width, text, keyable, keyBuilt, decode, encode, key
 constexpr ColumnType kTypes[] = {
-    {fmt::kTypeBoolean, dao::dbBoolean, S::kNullMaskBit, 1, false, true, nullptr, coerceBoolean, nullptr},
-    {fmt::kTypeByte, dao::dbByte, S::kFixed, 1, false, true, byteValue, coerceByte, byteKey},
-    {fmt::kTypeInteger, dao::dbInteger, S::kFixed, 2, false, true, integerValue, coerceInteger, integerKey},
-    {fmt::kTypeLong, dao::dbLong, S::kFixed, 4, false, true, longValue, coerceLong, longKey},
-    {fmt::kTypeCurrency, dao::dbCurrency, S::kFixed, 8, false, true, currencyValue, coerceCurrency, currencyKey},
-    {fmt::kTypeSingle, dao::dbSingle, S::kFixed, 4, false, true, singleValue, coerceSingle, singleKey},
-    {fmt::kTypeDouble, dao::dbDouble, S::kFixed, 8, false, true, doubleValue, coerceDouble, doubleKey},
-    {fmt::kTypeDate, dao::dbDate, S::kFixed, 8, false, true, dateValue, coerceDate, doubleKey},
-    {fmt::kTypeBinary, dao::dbBinary, S::kVariable, 0, false, true, nullptr, nullptr, nullptr},
-    {fmt::kTypeText, dao::dbText, S::kVariable, 0, true, true, nullptr, nullptr, nullptr},
-    {fmt::kTypeOle, dao::dbLongBinary, S::kLongValue, 0, false, false, nullptr, nullptr, nullptr},
-    {fmt::kTypeMemo, dao::dbMemo, S::kLongValue, 0, true, false, nullptr, nullptr, nullptr},
-    {fmt::kTypeGuid, dao::dbGUID, S::kFixed, 16, false, true, guidValue, coerceGuid, guidKey},
+    {fmt::kTypeBoolean, dao::dbBoolean, S::kNullMaskBit, 1, false, true, true, nullptr, coerceBoolean, nullptr},
+    {fmt::kTypeByte, dao::dbByte, S::kFixed, 1, false, true, true, byteValue, coerceByte, byteKey},
+    {fmt::kTypeInteger, dao::dbInteger, S::kFixed, 2, false, true, true, integerValue, coerceInteger, integerKey},
+    {fmt::kTypeLong, dao::dbLong, S::kFixed, 4, false, true, true, longValue, coerceLong, longKey},
+    {fmt::kTypeCurrency, dao::dbCurrency, S::kFixed, 8, false, true, true, currencyValue, coerceCurrency, currencyKey},
+    {fmt::kTypeSingle, dao::dbSingle, S::kFixed, 4, false, true, true, singleValue, coerceSingle, singleKey},
+    {fmt::kTypeDouble, dao::dbDouble, S::kFixed, 8, false, true, true, doubleValue, coerceDouble, doubleKey},
+    {fmt::kTypeDate, dao::dbDate, S::kFixed, 8, false, true, true, dateValue, coerceDate, doubleKey},
+    {fmt::kTypeBinary, dao::dbBinary, S::kVariable, 0, false, true, false, nullptr, nullptr, nullptr},
+    {fmt::kTypeText, dao::dbText, S::kVariable, 0, true, true, true, nullptr, nullptr, nullptr},
+    {fmt::kTypeOle, dao::dbLongBinary, S::kLongValue, 0, false, false, false, nullptr, nullptr, nullptr},
+    {fmt::kTypeMemo, dao::dbMemo, S::kLongValue, 0, true, false, false, nullptr, nullptr, nullptr},
+    {fmt::kTypeGuid, dao::dbGUID, S::kFixed, 16, false, true, false, guidValue, coerceGuid, guidKey},
 };
 
 }  // namespace

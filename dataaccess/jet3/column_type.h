@@ -33,6 +33,9 @@ struct ColumnType {
   uint16_t width;               // kFixed: bytes in the row; also the descriptor's length (Boolean: 1)
   bool text;                    // kVariable/kLongValue: code page text rather than bytes
   bool keyable;                 // an index can key it (Text only under the General sort order)
+  // Keys of it are built for new indexes (appendIndex): their bytes are known to equal Jet's
+  // (numbers, dates, Booleans, text). Binary and GUID keys are read and checked, not built.
+  bool keyBuilt;
   // kFixed: the value of `width` stored bytes.
   dao::Variant (*decodeFixed)(const uint8_t* p);
   // kFixed: the stored bytes of a DAO value (refusals name the field); kNullMaskBit: sets *flag.

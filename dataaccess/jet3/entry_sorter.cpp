@@ -20,6 +20,7 @@ namespace {
 constexpr size_t kLengthBytes = 2;
 constexpr size_t kNumberBytes = 4;
 constexpr size_t kMaxEntry = 0xFFFF;
+constexpr size_t kFirstArena = size_t{64} << 10;
 constexpr size_t kRunReadBuffer = size_t{128} << 10;  // more than the longest record
 
 uint16_t loadLength(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -83,7 +84,7 @@ struct RunReader {
 struct EntrySorter::Impl {
   size_t arenaCapacity = 0;
   size_t offsetCapacity = 0;
-  std::unique_ptr<uint8_t[]> arena;
+  std::vector<uint8_t> arena;  // grows as entries come, up to arenaCapacity (most indexes are small)
   size_t arenaUsed = 0;
   std::vector<uint32_t> offsets;  // records in the buffer, in the order added (then sorted)
   size_t cursor = 0;              // reading the buffer without runs
@@ -120,7 +121,7 @@ struct EntrySorter::Impl {
   }
 
   void sortBuffer() {
-    const uint8_t* base = arena.get();
+    const uint8_t* base = arena.data();
     std::stable_sort(offsets.begin(), offsets.end(), [base](uint32_t a, uint32_t b) {
       return entryLess(base + a + kLengthBytes, loadLength(base + a), base + b + kLengthBytes, loadLength(base + b));
     });
@@ -151,7 +152,7 @@ struct EntrySorter::Impl {
   void startMerge() {
     out.close();
     if (!out) tempFileFailure(path, "に書き込めません。");
-    arena.reset();
+    arena = {};
     offsets = {};
     for (const auto& [offset, length] : runs) {
       auto r = std::make_unique<RunReader>();
@@ -172,7 +173,6 @@ EntrySorter::EntrySorter(size_t memoryBudget, std::string tempDirectory) : impl_
   // Three quarters for the records, the rest for their offsets (and the sort's scratch copy of them).
   impl_->arenaCapacity = std::max<size_t>(memoryBudget / 4 * 3, kLengthBytes + kMaxEntry + kNumberBytes);
   impl_->offsetCapacity = std::max<size_t>(memoryBudget / 4 / (2 * sizeof(uint32_t)), 1);
-  impl_->arena = std::make_unique<uint8_t[]>(impl_->arenaCapacity);
   impl_->offsets.reserve(std::min<size_t>(impl_->offsetCapacity, 4096));
   if (!tempDirectory.empty()) impl_->directory = text::pathFromUtf8(tempDirectory);
 }
@@ -184,6 +184,8 @@ void EntrySorter::add(const uint8_t* entry, size_t size, uint32_t number) {
   if (size > kMaxEntry) throw dao::formatLimit("インデックスのエントリが長すぎます。");
   const size_t need = kLengthBytes + size + kNumberBytes;
   if (m.arenaUsed + need > m.arenaCapacity || m.offsets.size() == m.offsetCapacity) m.writeRun();
+  if (m.arenaUsed + need > m.arena.size())
+    m.arena.resize(std::min(m.arenaCapacity, std::max({m.arena.size() * 2, m.arenaUsed + need, kFirstArena})));
   uint8_t* p = &m.arena[m.arenaUsed];
   p[0] = static_cast<uint8_t>(size);
   p[1] = static_cast<uint8_t>(size >> 8);

@@ -68,8 +68,6 @@ class IndexTreeWriter {
   void add(const uint8_t* entry, size_t size);
   // Writes the last leaf and the levels above; returns the root's page number.
   uint32_t finish();
-  // Every page handed out so far (to give back when the index is abandoned).
-  const std::vector<uint32_t>& pages() const { return pages_; }
 
  private:
   struct Level;
@@ -78,7 +76,6 @@ class IndexTreeWriter {
   uint32_t tdefPage_;
   std::function<uint32_t()> allocate_;
   PageSink sink_;
-  std::vector<uint32_t> pages_;
   std::unique_ptr<Level> leaves_;
 };
 

@@ -18,7 +18,6 @@
 namespace vellicor::jet3 {
 namespace {
 
-constexpr uint32_t kMaxRowPage = 0xFFFFFF;  // the 3 bytes of a leaf entry's page
 constexpr uint16_t kCodePageWestern = 1252;
 // Bytes of code page 1252 whose General keys are not confirmed by Jet's own files (the letters
 // and signs between 0x80 and 0x9F); from 0xA0 on they are Latin-1's and known.
@@ -85,21 +84,6 @@ class PagesTaken {
 
 }  // namespace
 
-bool keyTypeBuildable(uint8_t type) {
-  switch (type) {
-    case fmt::kTypeBoolean:
-    case fmt::kTypeByte:
-    case fmt::kTypeInteger:
-    case fmt::kTypeLong:
-    case fmt::kTypeCurrency:
-    case fmt::kTypeSingle:
-    case fmt::kTypeDouble:
-    case fmt::kTypeDate:
-    case fmt::kTypeText: return true;
-    default: return false;
-  }
-}
-
 BuiltIndexTree buildTableIndex(JetFileReader& reader, const TableInfo& table, const IndexBuildRequest& request,
                                Pager& pager) {
   const TableDefinition& def = table.def;
@@ -144,12 +128,8 @@ BuiltIndexTree buildTableIndex(JetFileReader& reader, const TableInfo& table, co
         throw dao::formatLimit(what + "キーが長すぎます (" + std::to_string(entry.size()) + " バイト、上限 " +
                                std::to_string(kIndexMaxKeyBytes) + " バイト、" + recordText(number) + ")。");
       }
-      const uint32_t page = fmt::pointerPage(cursor.rowPointer());
-      if (page > kMaxRowPage) throw dao::formatLimit(what + "行のページ番号が範囲外です。");
-      entry.push_back(static_cast<uint8_t>(page >> 16));
-      entry.push_back(static_cast<uint8_t>(page >> 8));
-      entry.push_back(static_cast<uint8_t>(page));
-      entry.push_back(fmt::pointerRow(cursor.rowPointer()));
+      // A file of 1 GB has fewer pages than the pointer's 3 bytes hold.
+      appendRowPointer(entry, fmt::pointerPage(cursor.rowPointer()), fmt::pointerRow(cursor.rowPointer()));
       sorter.add(entry.data(), entry.size(), number);
     }
   }

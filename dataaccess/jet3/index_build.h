@@ -25,11 +25,8 @@ struct BuiltIndexTree {
   uint32_t distinctKeys = 0;
 };
 
-// Whether the index key of a value of column type `type` is known exactly here (numbers, dates,
-// Booleans and text; not binary data, GUIDs or long values).
-bool keyTypeBuildable(uint8_t type);
-
-// Builds the tree from the table's rows as `reader` sees them (the caller commits them first). The
+// Builds the tree from the table's rows as `reader` sees them (the caller commits them first and
+// has checked that every key column's type is keyBuilt, column_type.h). The
 // pages are new pages of `pager`, written at once (nothing refers to them until the caller records
 // the index in the table's definition). Throws dao::Error without leaving pages taken when:
 //   - a text value of a key column holds a byte whose General key is not known exactly (in code

@@ -28,12 +28,16 @@ uint32_t loadIndexChild(const IndexBytes& e) {
   return v;
 }
 
+void appendRowPointer(IndexBytes& entry, uint32_t page, uint8_t row) {
+  entry.push_back(static_cast<uint8_t>(page >> 16));
+  entry.push_back(static_cast<uint8_t>(page >> 8));
+  entry.push_back(static_cast<uint8_t>(page));
+  entry.push_back(row);
+}
+
 IndexBytes leafEntryBytes(const IndexEntry& e) {
   IndexBytes b(e.key);
-  b.push_back(static_cast<uint8_t>(e.page >> 16));
-  b.push_back(static_cast<uint8_t>(e.page >> 8));
-  b.push_back(static_cast<uint8_t>(e.page));
-  b.push_back(e.row);
+  appendRowPointer(b, e.page, e.row);
   return b;
 }
 

@@ -44,6 +44,9 @@ bool indexEntriesFit(const std::vector<IndexBytes>& entries);
 bool indexBytesLess(const IndexBytes& a, const IndexBytes& b);
 uint32_t loadIndexChild(const IndexBytes& nodeEntry);  // the child page of an intermediate entry
 IndexBytes leafEntryBytes(const IndexEntry& e);
+// Appends a leaf entry's row pointer: the page's 3 bytes big-endian, then the row.
+void appendRowPointer(IndexBytes& entry, uint32_t page, uint8_t row);
+inline constexpr uint32_t kIndexMaxRowPage = 0xFFFFFF;  // what the pointer's 3 page bytes hold
 
 std::string hex2(unsigned v);  // "0x4F"
 [[noreturn]] void indexPageFault(uint32_t page, const std::string& what);

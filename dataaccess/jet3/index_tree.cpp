@@ -15,7 +15,6 @@ namespace {
 
 constexpr size_t kRowPointerBytes = kIndexRowPointerBytes;
 constexpr size_t kChildPointerBytes = kIndexChildPointerBytes;
-constexpr uint32_t kMaxRowPage = 0xFFFFFF;  // the 3 bytes of a row pointer's page
 // Deeper than any real tree: with at least two children a node, 2^19 pages (1 GB) give ~19 levels.
 // The reader stops there instead of recursing through a crafted chain of pages.
 constexpr int kMaxDepth = 32;
@@ -54,11 +53,8 @@ void writePage(const PagePlan& plan, bool leaf, uint32_t tdefPage, uint32_t prev
 
 // Allocates numbers for a level's pages and writes them, linked left to right.
 void emitLevel(std::vector<PagePlan>& level, bool leaf, uint32_t tdefPage, const std::function<uint32_t()>& allocatePage,
-               const IndexTreeWriter::PageSink& sink, std::vector<uint32_t>& numbers) {
-  for (PagePlan& p : level) {
-    p.number = allocatePage();
-    numbers.push_back(p.number);
-  }
+               const IndexTreeWriter::PageSink& sink) {
+  for (PagePlan& p : level) p.number = allocatePage();
   Page bytes;
   for (size_t i = 0; i < level.size(); ++i) {
     writePage(level[i], leaf, tdefPage, i > 0 ? level[i - 1].number : 0, i + 1 < level.size() ? level[i + 1].number : 0,
@@ -193,7 +189,7 @@ uint32_t buildIndexTree(std::vector<IndexEntry> entries, uint32_t tdefPage,
     out.push_back(BuiltPage{number, bytes});
   });
   for (const IndexEntry& e : entries) {
-    if (e.page > kMaxRowPage) throw dao::formatLimit("インデックスの行ポインタのページ番号が範囲外です。");
+    if (e.page > kIndexMaxRowPage) throw dao::formatLimit("インデックスの行ポインタのページ番号が範囲外です。");
     const Bytes bytes = leafEntryBytes(e);
     writer.add(bytes.data(), bytes.size());
   }
@@ -211,7 +207,6 @@ struct IndexTreeWriter::Level {
 IndexTreeWriter::IndexTreeWriter(uint32_t tdefPage, std::function<uint32_t()> allocatePage, PageSink sink)
     : tdefPage_(tdefPage), allocate_(std::move(allocatePage)), sink_(std::move(sink)), leaves_(std::make_unique<Level>()) {
   leaves_->current.number = allocate_();
-  pages_.push_back(leaves_->current.number);
 }
 
 IndexTreeWriter::~IndexTreeWriter() = default;
@@ -223,7 +218,6 @@ void IndexTreeWriter::add(const uint8_t* entry, size_t size) {
   Level& l = *leaves_;
   if (l.used + size > fmt::kIdxEntryArea) {
     const uint32_t next = allocate_();
-    pages_.push_back(next);
     closeLeaf(next);
     l.current = PagePlan{};
     l.current.number = next;
@@ -279,7 +273,7 @@ uint32_t IndexTreeWriter::finish() {
       parents.push_back(std::move(parent));
     }
     level = std::move(parents);
-    emitLevel(level, false, tdefPage_, allocate_, sink_, pages_);
+    emitLevel(level, false, tdefPage_, allocate_, sink_);
   }
   return level.front().number;
 }

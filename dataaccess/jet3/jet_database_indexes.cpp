@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/jet3/column_type.h"
 #include "dataaccess/jet3/format.h"
 #include "dataaccess/jet3/index.h"
 #include "dataaccess/jet3/index_build.h"
@@ -18,16 +19,12 @@
 namespace vellicor::jet3 {
 namespace {
 
-// The General key of a name in the file's bytes: names with equal keys are one name to Jet.
-std::vector<uint8_t> nameKeyOf(const std::string& bytes) {
-  std::vector<uint8_t> key;
-  appendTextKeyGeneral(key, bytes, true);
-  return key;
-}
-
-std::string typeRefusal(uint8_t type) {
-  return type == fmt::kTypeMemo || type == fmt::kTypeOle ? "メモ型や OLE オブジェクト型のフィールドにはインデックスを作成できません。"
-                                                         : "この型のフィールドのキーは作成できません (数値、日付/時刻、Yes/No、テキストのみ)。";
+// Why new indexes cannot key a column of this type; empty when they can.
+std::string typeRefusal(uint8_t code) {
+  const ColumnType* type = columnType(code);
+  if (type != nullptr && type->keyBuilt) return {};
+  return type != nullptr && !type->keyable ? "メモ型や OLE オブジェクト型のフィールドにはインデックスを作成できません。"
+                                           : "この型のフィールドのキーは作成できません (数値、日付/時刻、Yes/No、テキストのみ)。";
 }
 
 // The build request for `index` on `def`, after the checks Jet makes when an index is appended.
@@ -36,9 +33,9 @@ IndexBuildRequest checkedRequest(const TableDefinition& def, const dao::IndexDef
   const std::string what = "テーブル '" + table + "' にインデックス '" + index.name + "' を作成できません: ";
   if (auto bad = checkName(index.name, cp)) throw dao::Error(what + *bad, dao::errnum::kNotAValidName);
   cp.encode(index.name, nameBytes);
-  const std::vector<uint8_t> key = nameKeyOf(nameBytes);
+  const std::vector<uint8_t> key = nameKey(nameBytes);
   for (const LogicalIndexDef& li : def.logicalIndexes) {
-    if (nameKeyOf(li.name) == key) throw dao::Error(what + "同じ名前のインデックスが既にあります。", dao::errnum::kIndexExists);
+    if (nameKey(li.name) == key) throw dao::Error(what + "同じ名前のインデックスが既にあります。", dao::errnum::kIndexExists);
     if (index.primary && li.type == fmt::kIndexPrimaryKey)
       throw dao::Error(what + "主キーは既にあります。", dao::errnum::kPrimaryKeyExists);
   }
@@ -53,16 +50,16 @@ IndexBuildRequest checkedRequest(const TableDefinition& def, const dao::IndexDef
   for (const dao::IndexDef::Column& c : index.columns) {
     std::string bytes;
     cp.encode(c.name, bytes);
-    const std::vector<uint8_t> columnKey = nameKeyOf(bytes);
+    const std::vector<uint8_t> columnKey = nameKey(bytes);
     size_t found = def.columns.size();
     for (size_t i = 0; i < def.columns.size(); ++i)
-      if (nameKeyOf(def.columns[i].name) == columnKey) found = i;
+      if (nameKey(def.columns[i].name) == columnKey) found = i;
     if (found == def.columns.size())
       throw dao::Error(what + "フィールド '" + c.name + "' がありません。", dao::errnum::kItemNotFound);
     for (size_t taken : request.columns)
       if (taken == found) throw dao::Error(what + "フィールド '" + c.name + "' が二度指定されています。", dao::errnum::kInvalidArgument);
-    if (!keyTypeBuildable(def.columns[found].type))
-      throw dao::Error(what + "フィールド '" + c.name + "': " + typeRefusal(def.columns[found].type), dao::errnum::kNotSupported);
+    if (const std::string why = typeRefusal(def.columns[found].type); !why.empty())
+      throw dao::Error(what + "フィールド '" + c.name + "': " + why, dao::errnum::kNotSupported);
     request.columns.push_back(found);
     request.ascending.push_back(c.ascending);
   }
@@ -116,7 +113,7 @@ void JetDatabase::appendIndex(const std::string& table, const dao::IndexDef& ind
     // refers to them change together.
     Pager::CommitScope scope(*pager_);
     map.store(*pager_);
-    rewriteTdefPages(*pager_, info.tdefPages, encodeTdef(def));
+    writeTdefPages(*pager_, info.tdefPages, encodeTdef(def));
     scope.done();
   } catch (...) {
     try {

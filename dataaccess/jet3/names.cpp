@@ -6,6 +6,7 @@
 
 #include "text/codepage.h"
 #include "dataaccess/jet3/format.h"
+#include "dataaccess/jet3/index.h"
 #include "text/utf8.h"
 
 namespace vellicor::jet3 {
@@ -62,6 +63,12 @@ std::optional<std::string> checkName(std::string_view utf8Name, const text::Code
     return "名前が長すぎます (" + std::to_string(bytes.size()) + " バイト。上限は " +
            std::to_string(fmt::kMaxNameBytes) + " バイトです)。";
   return std::nullopt;
+}
+
+std::vector<uint8_t> nameKey(std::string_view nameBytes) {
+  std::vector<uint8_t> key;
+  appendTextKeyGeneral(key, nameBytes, true);
+  return key;
 }
 
 }  // namespace vellicor::jet3

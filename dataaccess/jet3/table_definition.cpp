@@ -64,8 +64,7 @@ TableDefinition checkedDefinition(const dao::TableDef& def, const text::CodePage
     }
     std::string nb;
     codePage.encode(f.name, nb);
-    std::vector<uint8_t> key;
-    appendTextKeyGeneral(key, nb, true);
+    std::vector<uint8_t> key = nameKey(nb);
     for (const auto& k : keys)
       if (k == key) throw dao::Error(where + " は既に存在します。", dao::errnum::kFieldExists);
     keys.push_back(std::move(key));

@@ -9,9 +9,7 @@
 
 namespace vellicor::jet3 {
 
-namespace {
-
-void writeTdefChain(Pager& pager, std::vector<uint32_t> pages, const std::vector<uint8_t>& stream) {
+void writeTdefPages(Pager& pager, std::vector<uint32_t> pages, const std::vector<uint8_t>& stream) {
   const size_t contentPerPage = fmt::kPageSize - fmt::kTdefPageHeader;
   size_t needed = 1;
   for (size_t covered = fmt::kPageSize; covered < stream.size(); covered += contentPerPage) ++needed;
@@ -42,16 +40,6 @@ void writeTdefChain(Pager& pager, std::vector<uint32_t> pages, const std::vector
   }
 }
 
-}  // namespace
-
-void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream) {
-  writeTdefChain(pager, {first}, stream);
-}
-
-void rewriteTdefPages(Pager& pager, const std::vector<uint32_t>& chain, const std::vector<uint8_t>& stream) {
-  writeTdefChain(pager, chain, stream);
-}
-
 std::unique_ptr<TableWriter> TableWriter::create(Pager& pager, TableDefinition def) {
   std::unique_ptr<TableWriter> t(new TableWriter(pager, std::move(def)));
   t->tdefPage_ = pager.allocate(true);
@@ -74,7 +62,7 @@ std::unique_ptr<TableWriter> TableWriter::create(Pager& pager, TableDefinition d
   t->layout_ = RowLayout::fromDefinition(t->def_);
   const std::vector<uint8_t> stream = encodeTdef(t->def_);
   const size_t before = pager.pageCount();
-  writeTdefPages(pager, t->tdefPage_, stream);
+  writeTdefPages(pager, {t->tdefPage_}, stream);
   holders.finish();
   for (uint32_t p : holders.pages()) t->ownPages_.push_back(p);
   for (uint32_t p = static_cast<uint32_t>(before); p < pager.pageCount(); ++p) t->ownPages_.push_back(p);

@@ -17,11 +17,10 @@ namespace vellicor::jet3 {
 
 class Pager;
 
-// Writes a table definition's TDEF stream onto first (and continuation pages it allocates).
-void writeTdefPages(Pager& pager, uint32_t first, const std::vector<uint8_t>& stream);
-// Writes a changed definition over the pages of its chain (chain[0] first), taking more pages when
-// it has grown and releasing those it no longer needs. Inside a commit: the chain is referred to.
-void rewriteTdefPages(Pager& pager, const std::vector<uint32_t>& chain, const std::vector<uint8_t>& stream);
+// Writes a table definition's TDEF stream over the pages of its chain (chain[0] first: a new
+// table's one page, or an existing table's chain), taking more pages when the stream needs them and
+// releasing those it no longer needs. An existing chain is referred to: rewrite it inside a commit.
+void writeTdefPages(Pager& pager, std::vector<uint32_t> chain, const std::vector<uint8_t>& stream);
 
 class TableWriter {
  public:
