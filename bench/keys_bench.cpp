@@ -2,51 +2,21 @@
 // in a process of its own, opens the file and builds a primary key over it. Prints both times,
 // their ratio and the peak resident memory of each process (the key's sort spills to disk past a
 // bounded buffer). Each measured step runs in a child process; the best of three rounds counts.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <random>
-#include <stdexcept>
 #include <string>
 
+#include "bench/support/bench_support.h"
 #include "dataaccess/dao.h"
 
 namespace {
 
 using namespace vellicor;
-using Clock = std::chrono::steady_clock;
+using bench::inChild;
+using bench::Measurement;
 constexpr int32_t kRows = 1000000;
-
-struct Measurement {
-  double seconds = 0, peakMiB = 0;
-};
-
-Measurement inChild(const std::function<void()>& work) {
-  std::fflush(nullptr);
-  const auto t0 = Clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    try {
-      work();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s\n", e.what());
-      _exit(1);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("a measured run failed");
-  return {std::chrono::duration<double>(Clock::now() - t0).count(), static_cast<double>(usage.ru_maxrss) / 1024.0};
-}
 
 // Ten columns like a real table's; the key column's values in shuffled order.
 void writeTable(const std::string& path) {
@@ -109,8 +79,8 @@ int main() {
   try {
     for (int round = 0; round < 3; ++round) {
       std::filesystem::remove(path);
-      const Measurement w = inChild([&] { writeTable(path); });
-      const Measurement k = inChild([&] { buildKey(path); });
+      const Measurement w = inChild([&] { writeTable(path); return long{kRows}; });
+      const Measurement k = inChild([&] { buildKey(path); return long{kRows}; });
       write = std::min(write, w.seconds);
       key = std::min(key, k.seconds);
       writePeak = std::max(writePeak, w.peakMiB);
