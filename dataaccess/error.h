@@ -92,6 +92,12 @@ class Error : public std::runtime_error {
   ErrorKind kind_;
 };
 
+// Whether a failure is the disk's or the file's (it cannot take more work) rather than a refusal
+// of one request, value or object, after which the work may go on.
+inline bool isFileFailure(const Error& e) {
+  return e.kind() == ErrorKind::kInputOutput || e.kind() == ErrorKind::kDamagedFile;
+}
+
 // The usual failures of each kind.
 inline Error damagedFile(std::string description) {
   return Error(std::move(description), errnum::kDatabaseCorrupt, ErrorKind::kDamagedFile);

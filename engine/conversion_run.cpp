@@ -65,7 +65,7 @@ namespace {
 // refused or failed a query, the file refused a value, a row or a type. A failing disk or a
 // damaged output file ends the run.
 bool leavesTheRunPossible(const dao::Error& e) {
-  return e.kind() != dao::ErrorKind::kInputOutput && e.kind() != dao::ErrorKind::kDamagedFile;
+  return !dao::isFileFailure(e);
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ int64_t copyRows(RunState& run, dao::Recordset& source, dao::Recordset& target, 
       target.update(dao::dbUpdateRegular, false);  // the row stored
     } catch (const dao::Error& e) {
       // A value or row the file refuses: say which row (a failing disk or file is not the row's).
-      if (e.kind() == dao::ErrorKind::kInputOutput || e.kind() == dao::ErrorKind::kDamagedFile) throw;
+      if (dao::isFileFailure(e)) throw;
       throw dao::Error(withRecordNumber(e.description(), copied + 1), e.number(), e.kind());
     }
     ++copied;

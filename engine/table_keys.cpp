@@ -29,24 +29,6 @@ const ColumnPlan* columnNamed(const TablePlan& table, const std::string& name) {
   return nullptr;
 }
 
-// The engine's refusals of one index for the table's rows or Jet's limits: the index is left out
-// and the run goes on.
-bool isIndexRefusal(const dao::Error& e) {
-  if (e.kind() == dao::ErrorKind::kFormatLimit) return true;
-  switch (e.number()) {
-    case dao::errnum::kDuplicateKey:
-    case dao::errnum::kNullInIndex:
-    case dao::errnum::kNotSupported:
-    case dao::errnum::kIndexExists:
-    case dao::errnum::kPrimaryKeyExists:
-    case dao::errnum::kItemNotFound:
-    case dao::errnum::kNotAValidName:
-    case dao::errnum::kNoFields:
-    case dao::errnum::kInvalidArgument: return true;
-    default: return false;
-  }
-}
-
 }  // namespace
 
 std::vector<KeyPlan> planKeys(const std::vector<dao::IndexDef>& sourceKeys, const TablePlan& table) {
@@ -113,9 +95,9 @@ void buildKeys(RunState& run, const std::string& objectName, const TablePlan& ta
       try {
         run.output.appendIndex(table.targetName, key.index);
       } catch (const dao::Error& e) {
-        // The data's refusal names the table, the index and the row itself; anything else (a
-        // failing disk, a damaged file, a file that takes no more writes) ends the copy.
-        if (!isIndexRefusal(e)) throw;
+        // The data's refusal names the table, the index and the row itself; a failing disk or a
+        // damaged file ends the copy.
+        if (dao::isFileFailure(e)) throw;
         if (run.logflag) run.log.writeTextLine(e.description());
       }
     } else if (run.logflag) {

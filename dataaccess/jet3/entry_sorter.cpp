@@ -193,7 +193,6 @@ void EntrySorter::add(const uint8_t* entry, size_t size, uint32_t number) {
   for (size_t i = 0; i < kNumberBytes; ++i) p[kLengthBytes + size + i] = static_cast<uint8_t>(number >> (8 * i));
   m.offsets.push_back(static_cast<uint32_t>(m.arenaUsed));
   m.arenaUsed += need;
-  ++count_;
 }
 
 void EntrySorter::finish() {

@@ -30,14 +30,12 @@ class EntrySorter {
   bool next(const uint8_t*& entry, size_t& size, uint32_t& number);
 
   size_t runsWritten() const;  // 0 while everything fitted the buffer
-  uint64_t count() const { return count_; }
 
   static constexpr size_t kDefaultBudget = size_t{24} << 20;
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
-  uint64_t count_ = 0;
 };
 
 }  // namespace vellicor::jet3

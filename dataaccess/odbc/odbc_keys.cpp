@@ -177,13 +177,36 @@ QueriedTable queryTable(Connection& connection, const std::string& table) {
   return queried;
 }
 
+// The name the catalog keeps for a table a query names `identifier`: a quoted identifier exactly
+// (its doubled quotes made single), a plain one in the letter case the server keeps unquoted names
+// in (Oracle's upper case, PostgreSQL's lower case).
+std::string storedName(SQLHDBC dbc, const std::string& identifier) {
+  if (identifier.size() >= 2 && identifier.front() == '"' && identifier.back() == '"') {
+    std::string name;
+    for (size_t i = 1; i + 1 < identifier.size(); ++i) {
+      name += identifier[i];
+      if (identifier[i] == '"' && identifier[i + 1] == '"') ++i;
+    }
+    return name;
+  }
+  SQLUSMALLINT letterCase = SQL_IC_UPPER;
+  if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_IDENTIFIER_CASE, &letterCase, sizeof letterCase, nullptr))) return identifier;
+  std::string name = identifier;
+  for (char& c : name) {
+    if (letterCase == SQL_IC_LOWER && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (letterCase == SQL_IC_UPPER && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return name;
+}
+
 bool hasUniqueIndex(const std::vector<dao::IndexDef>& keys) {
   return std::any_of(keys.begin(), keys.end(), [](const dao::IndexDef& k) { return !k.primary; });
 }
 
 }  // namespace
 
-std::vector<dao::IndexDef> keysOf(Connection& connection, const std::string& table, const std::string& owner) {
+std::vector<dao::IndexDef> keysOf(Connection& connection, const std::string& identifier, const std::string& owner) {
+  const std::string table = storedName(connection.handle(), identifier);
   WideString name = toWide(table);
   CatalogKeys rows;
   readPrimaryKey(connection, name, rows.primaryKey);

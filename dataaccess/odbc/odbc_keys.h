@@ -10,7 +10,9 @@
 
 namespace vellicor::odbc {
 
-// The keys of `table` (its name exactly as the catalog lists it) in `owner`'s schema. Both calls
+// The keys of the table that `identifier` names as a query's text does (a quoted identifier
+// exactly, a plain one in the letter case the server keeps unquoted names in: Oracle's upper,
+// PostgreSQL's lower) in `owner`'s schema. Both calls
 // go with no schema, since drivers read a schema argument differently (Oracle's matches it
 // exactly; psqlODBC's finds only that schema, not the search path's; SQLite's has none). Of the
 // rows, those of the schema named `owner` (ignoring ASCII case) count, else those of the schema a
@@ -18,6 +20,6 @@ namespace vellicor::odbc {
 // otherwise none: keys of a same-named table of another schema are never taken.
 // A call the driver cannot answer (not offered, IM001, HYC00) adds nothing; any other failure
 // throws dao::Error with the driver's diagnostics.
-std::vector<dao::IndexDef> keysOf(Connection& connection, const std::string& table, const std::string& owner);
+std::vector<dao::IndexDef> keysOf(Connection& connection, const std::string& identifier, const std::string& owner);
 
 }  // namespace vellicor::odbc

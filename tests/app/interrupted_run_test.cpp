@@ -73,7 +73,9 @@ class InterruptedRunTest : public E2ETest {
     const std::vector<std::string> lines = logLines(out + ".log");
     EXPECT_EQ(lines.size(), 7u);  // the database line, four tables skipped, BIGT, the stop
     EXPECT_EQ(lines.front(), "データベース= demo@" + largeSource());
-    if (lines.size() == 7) EXPECT_EQ(lines[5], "テーブル BIGT レコード件数 = " + std::to_string(kLargeRows) + " 件");
+    if (lines.size() == 7) {
+      EXPECT_EQ(lines[5], "テーブル BIGT レコード件数 = " + std::to_string(kLargeRows) + " 件");
+    }
     EXPECT_EQ(lines.back(), "中止: 処理を中断しました。");
     EXPECT_TRUE(log.size() >= 2 && log.substr(log.size() - 2) == "\r\n") << "the log ends inside a line";
 

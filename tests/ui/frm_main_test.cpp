@@ -145,7 +145,7 @@ void FrmMainTest::startupRefreshesFromMasterNamingItself() {
 }
 
 void FrmMainTest::startupUsesMasterDirectlyWhenItNamesAnotherFile() {
-  for (const std::string third : {std::string("third/seltable.dat"), std::string("SHARE/seltable.dat")}) {
+  for (const std::string& third : {std::string("third/seltable.dat"), std::string("SHARE/seltable.dat")}) {
     WindowHarness h;
     const std::string master = h.path("share/seltable.dat");
     h.write("prog/seltable.dat", "@" + master + "\n# seltable.dat\n#古い\n");
