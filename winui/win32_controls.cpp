@@ -53,6 +53,21 @@ int formFontLineHeight() {
   return tm.tmHeight;
 }
 
+void registerFormClass(const wchar_t* className, bool withIcon) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), className, &existing)) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  if (withIcon) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = className;
+  RegisterClassExW(&wc);
+}
+
 HWND createControl(HWND parent, const wchar_t* windowClass, const std::string& caption, DWORD style, DWORD exStyle,
                    int id, RECT r) {
   HWND w = CreateWindowExW(exStyle, windowClass, text::widen(caption).c_str(), WS_CHILD | WS_VISIBLE | style,

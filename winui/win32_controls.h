@@ -26,6 +26,11 @@ HFONT formFont();
 // The height of a line of the forms' font, in pixels.
 int formFontLineHeight();
 
+// Registers, once per name, the window class of a form: the default procedure (the form's own
+// handling goes through the message loop), the arrow cursor, the dialog face colour, and the
+// application icon when withIcon.
+void registerFormClass(const wchar_t* className, bool withIcon);
+
 // A child control of the given window class with the forms' font at r (pixels), moved by the
 // offset of its container's inside.
 HWND createControl(HWND parent, const wchar_t* windowClass, const std::string& caption, DWORD style, DWORD exStyle,

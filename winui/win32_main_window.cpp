@@ -48,21 +48,6 @@ enum Id : int {
   picMainId,
 };
 
-void registerClass() {
-  static bool done = false;
-  if (done) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  RegisterClassExW(&wc);
-  done = true;
-}
-
 form::Answer answerOf(int id, bool cancelOffered) {
   if (id == IDYES) return form::Answer::Yes;
   if (id == IDNO || !cancelOffered) return form::Answer::No;
@@ -72,7 +57,7 @@ form::Answer answerOf(int id, bool cancelOffered) {
 }  // namespace
 
 MainWindow::MainWindow(form::FormSetup setup, MessageLoop& loop) : loop_(loop), dialog_(loop) {
-  registerClass();
+  registerFormClass(kClassName, true);
   const int dpi = screenDpi();
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   RECT frame = pixelsOf(kClient, dpi);

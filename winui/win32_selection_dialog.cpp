@@ -29,24 +29,10 @@ enum Id : int {
   label2Id,
 };
 
-void registerClass() {
-  static bool done = false;
-  if (done) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  RegisterClassExW(&wc);
-  done = true;
-}
-
 }  // namespace
 
 SelectionDialog::SelectionDialog(MessageLoop& loop) : loop_(loop), form_(*this) {
-  registerClass();
+  registerFormClass(kClassName, false);
   const int dpi = screenDpi();
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_DLGMODALFRAME;

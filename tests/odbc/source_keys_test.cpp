@@ -64,7 +64,8 @@ TEST_F(SqliteKeys, FailuresAreTheDriversAndAClosedSourceRefuses) {
   EXPECT_THROW(src_.db->keysOf("K_ONE", "scott"), dao::Error);
 }
 
-// Keyed tables are created quoted in upper case, as Oracle lists them and the run passes them.
+// Keyed tables are created quoted in upper case, as Oracle keeps quoted names; keysOf takes them
+// quoted, as a query names a quoted identifier.
 constexpr const char* kSchemaA = "vellicor_keys_a";
 constexpr const char* kSchemaB = "vellicor_keys_b";
 constexpr const char* kPgKeysA = R"(
