@@ -17,8 +17,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "dataaccess/odbc/connect_string.h"
 #include "dataaccess/odbc/odbc_script.h"
 #include "support/mdbtools_support.h"
+#include "support/pg_schema.h"
 
 extern char** environ;
 
@@ -217,13 +219,7 @@ std::string Pg::psql(const std::string& sql) const {
 }
 
 void Pg::buildSchemaOnce(const std::string& schema, const std::string& sql) const {
-  const std::string tag = "vellicor-setup-" + std::to_string(std::hash<std::string>{}(sql));
-  // One session: the advisory lock serialises the check and the build across processes.
-  psql("select pg_advisory_lock(4240); do $vellicor_setup$ begin if coalesce((select obj_description(oid, "
-       "'pg_namespace') from pg_namespace where nspname = '" + schema + "'), '') <> '" + tag + "' then execute "
-       "$vellicor_body$ drop schema if exists " + schema + " cascade; create schema " + schema +
-       "; set search_path to " + schema + "; " + sql + "; comment on schema " + schema + " is '" + tag +
-       "' $vellicor_body$; end if; end $vellicor_setup$; select pg_advisory_unlock(4240);");
+  vellicor::testing::buildPgSchemaOnce(odbc::buildConnectString(server, user, password, templ), schema, sql);
 }
 
 namespace {

@@ -81,9 +81,7 @@ struct Pg {
   std::string templateInSchema(const std::string& schema) const;
   // Runs SQL through psql; returns the rows with tab-separated cells.
   std::string psql(const std::string& sql) const;
-  // Makes `schema` hold what `sql` creates (run with the schema first on the search path), unless
-  // it already does: test processes running side by side share it, and one that rebuilt it under
-  // another's run would pull its tables away mid-query.
+  // buildPgSchemaOnce (support/pg_schema.h) on this server.
   void buildSchemaOnce(const std::string& schema, const std::string& sql) const;
 };
 const Pg& pg();
